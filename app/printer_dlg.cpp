@@ -1,0 +1,75 @@
+// The printer choice: lists the one supported printer found, and on OK writes
+// its monitor setting and then the patch record.
+#include <windows.h>
+
+#include "../registry/registry_ops.h"
+#include "../res/resource.h"
+#include "dialogs.h"
+#include "ui.h"
+
+static const char TEXT_NO_PRINTER[] = "В системе не установлены поддерживамые продукты";
+
+static INT_PTR OnPrinterInit(HWND dialog)
+{
+    char name[PRINTER_NAME_SIZE];
+
+    if (!FindSupportedPrinter(name)) {
+        // Ending during WM_INITDIALOG: the user sees only the message.
+        ShowError(TEXT_NO_PRINTER);
+        EndDialog(dialog, 0);
+        return FALSE;
+    }
+    // The list holds the name from here to OK; nothing else is kept.
+    SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_ADDSTRING, 0, (LPARAM)name);
+    SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_SELECTSTRING, (WPARAM)-1, (LPARAM)name);
+    return TRUE;
+}
+
+// Reads the selected printer back from the list. Fails when there is no
+// selection or its text does not fit, so that no unfilled buffer goes on.
+static int GetSelectedPrinter(HWND dialog, char *name)
+{
+    LRESULT index = SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_GETCURSEL, 0, 0);
+    LRESULT length;
+
+    if (index == CB_ERR)
+        return 0;
+    length = SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_GETLBTEXTLEN, (WPARAM)index, 0);
+    if (length == CB_ERR || length <= 0 || length >= PRINTER_NAME_SIZE)
+        return 0;
+    if (SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_GETLBTEXT, (WPARAM)index, (LPARAM)name) != length)
+        return 0;
+    return 1;
+}
+
+static void OnPrinterOk(HWND dialog)
+{
+    char name[PRINTER_NAME_SIZE];
+    int applied = 0;
+
+    if (GetSelectedPrinter(dialog, name) && ApplyTonerLowSetting(name)) {
+        // The record is written only after the setting, so a failed write
+        // never leaves a record behind. Its own failure is not reported.
+        PatchRecord(PATCH_STORE, name);
+        applied = 1;
+    }
+    EndDialog(dialog, applied);
+}
+
+INT_PTR CALLBACK PrinterDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    if (message == WM_INITDIALOG)
+        return OnPrinterInit(dialog);
+    if (message == WM_COMMAND) {
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnPrinterOk(dialog);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}

@@ -1,0 +1,142 @@
+// Control of the host layer that stands in for the Win32 calls of the
+// installer in the unit tests: an in-memory registry under HKEY_LOCAL_MACHINE
+// with fault injection, dialogs that run the real dialog procedures under a
+// script, recorded message boxes and restart requests.
+//
+// Paths are relative to HKEY_LOCAL_MACHINE, "\" separated, compared without
+// regard to case. Texts are the raw ANSI (code page 1251) bytes.
+#ifndef BRISVANE_HOST_H
+#define BRISVANE_HOST_H
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// Back to an empty registry (HKLM with no subkeys), no faults, no records, no
+// queued scripts or answers, and no open handles.
+void Reset();
+
+// ---- Registry: seeding and inspection (these calls are not recorded) ----
+struct Value {
+    DWORD type;
+    std::string data;  // the stored bytes, exactly
+};
+void CreateKey(const std::string &path);                   // with every missing parent
+void SetValue(const std::string &path, const std::string &name, DWORD type,
+              const std::string &data);                    // creates the key if missing
+void DeleteTree(const std::string &path);
+bool KeyExists(const std::string &path);
+std::optional<Value> GetValue(const std::string &path, const std::string &name);
+std::vector<std::string> Subkeys(const std::string &path);    // in enumeration order
+std::vector<std::string> ValueNames(const std::string &path);
+// Full-access opens and creates of this key, creation of subkeys below it and
+// its deletion are refused with ERROR_ACCESS_DENIED, as for a user who may
+// read but not write it.
+void SetReadOnly(const std::string &path, bool readOnly = true);
+// The whole tree as text, one line per key and per value, in a stable order.
+std::string Dump();
+// Registry handles opened or created and not yet closed.
+int OpenHandles();
+
+// ---- Registry: the record of calls made by the code under test ----
+struct RegCall {
+    std::string function;  // "RegOpenKeyExA", "RegCreateKeyExA", "RegEnumKeyExA",
+                           // "RegQueryValueExA", "RegSetValueExA", "RegDeleteKeyA", "RegCloseKey"
+    std::string path;      // full path of the key concerned (for RegDeleteKeyA the key deleted)
+    std::string name;      // the value name, subkey argument or enumeration index as text
+    DWORD size;            // size in bytes passed in (query: capacity, set: data size, enum: capacity)
+    DWORD access;          // samDesired of opens and creates
+    LONG result;
+};
+const std::vector<RegCall> &RegCalls();
+int CountCalls(const std::string &function);
+
+// ---- Registry: faults ----
+// The call numbered `index` (0-based among the registry calls since Reset,
+// RegCloseKey included) returns `error` and has no effect.
+void FailCallAt(int index, LONG error);
+// Every call of `function` whose path (or, for RegEnumKeyExA, index text;
+// RegQueryValueExA/RegSetValueExA, value name) contains `match` returns
+// `error` and has no effect; `times` < 0 means always.
+void FailCalls(const std::string &function, const std::string &match, LONG error, int times = -1);
+
+// ---- User interface ----
+struct MessageBoxRecord {
+    bool hasOwner;
+    std::string text;
+    std::string caption;
+    UINT style;
+    int answer;
+};
+const std::vector<MessageBoxRecord> &MessageBoxes();
+// Answers for the next message boxes in order; without one a box answers IDOK.
+void QueueMessageBoxAnswer(int answer);
+
+struct RestartRecord {
+    UINT flags;
+    DWORD reason;
+};
+const std::vector<RestartRecord> &RestartRequests();
+// ExitWindowsEx fails with this error from now on (0: succeeds).
+void FailRestart(DWORD error);
+
+struct Control {
+    int id;
+    std::string className;  // "Button", "Static", "ComboBox"
+    std::string text;
+    bool tabStop;
+    bool enabled;
+    int check;                       // BM_GETCHECK state
+    std::vector<std::string> items;  // combo box items, sorted as CBS_SORT keeps them
+    int selection;                   // CB_GETCURSEL, CB_ERR when none
+};
+
+// A live dialog as its script sees it. Commands go through the real dialog
+// procedure, as the dialog manager would send them.
+struct Dialog {
+    int templateId;
+    HWND hwnd;
+    INT_PTR initResult;      // what the procedure returned for WM_INITDIALOG
+    int focusId;             // the control that got the focus after WM_INITDIALOG (0: none)
+    bool ended;
+    INT_PTR result;          // the value given to EndDialog
+    std::vector<Control> controls;
+
+    Control &control(int id);                  // aborts the test if there is none
+    INT_PTR Command(int id, int notification = 0);  // WM_COMMAND from a control
+    INT_PTR Send(UINT message, WPARAM wParam, LPARAM lParam);
+    void ClickRadio(int id);                   // as a click on an auto radio button: checks it,
+                                               // unchecks the others of its group, then WM_COMMAND
+    void PressEnter();                         // WM_COMMAND IDOK, as the dialog manager sends it
+    void PressEscape();                        // WM_COMMAND IDCANCEL
+};
+
+// Scripts for the next dialogs, in order. DialogBoxParamA runs WM_INITDIALOG,
+// then, if the dialog has not ended, the next script. A dialog with no script
+// left, or whose script returns without ending it, ends with -1 and is
+// counted in UnscriptedDialogs().
+using DialogScript = std::function<void(Dialog &)>;
+void QueueDialog(DialogScript script);
+
+struct DialogRecord {
+    int templateId;
+    HWND owner;
+    LPARAM initParam;
+    INT_PTR initResult;
+    INT_PTR result;
+    std::vector<Control> controlsAfterInit;  // the controls as WM_INITDIALOG left them
+};
+const std::vector<DialogRecord> &Dialogs();
+int UnscriptedDialogs();
+
+// The module handle that tests pass to WinMain; LoadStringA knows its strings.
+HINSTANCE Instance();
+
+}  // namespace host
+
+#endif

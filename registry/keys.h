@@ -1,0 +1,37 @@
+// Every registry path, value name and driver name the installer knows.
+// All paths lie under HKEY_LOCAL_MACHINE.
+#ifndef BRISVANE_KEYS_H
+#define BRISVANE_KEYS_H
+
+// The spooler's list of installed printers: one subkey per printer.
+inline constexpr char PRINTER_LIST_KEY[] = "System\\CurrentControlSet\\control\\Print\\Printers";
+inline constexpr char PRINTER_DRIVER_VALUE[] = "Printer Driver";
+
+// Our own record of the printer whose warnings were switched off.
+inline constexpr char PATCH_RECORD_KEY[] = "SOFTWARE\\Brisvane";
+inline constexpr char PATCH_RECORD_VALUE[] = "Printer Name";
+
+// The status monitor's keys: maker key \ printer \ monitor key \ settings key.
+inline constexpr char MAKER_KEY[] = "SOFTWARE\\Merravin";
+inline constexpr char MAKER_PREFIX[] = "SOFTWARE\\Merravin\\";
+inline constexpr char MONITOR_SUFFIX[] = "\\QUARVEN";
+inline constexpr char MONITOR_SETTINGS_SUFFIX[] = "\\QUARVEN\\0.0";
+inline constexpr char MONITOR_KEY_NAME[] = "QUARVEN";
+inline constexpr char MONITOR_SETTINGS_KEY_NAME[] = "0.0";
+inline constexpr char TONER_LOW_VALUE[] = "TonerLow";
+
+// Stands in the driver buffer until a query writes over it; equals no driver.
+inline constexpr char DRIVER_SENTINEL[] = "NOT SUPPORTED";
+
+// The drivers whose printers the status monitor serves, in the order compared.
+inline constexpr const char *SupportedDriverNames[] = {
+    "CORVANA 3c Turbo-X",
+    "CORVANA 5c Turbo-X",
+    "CORVANA 5d",
+    "CORVANA 5d Max",
+    "CORVANA 5c Mini",
+    "TX 212",
+    "TX 414",
+};
+
+#endif

@@ -1,0 +1,67 @@
+// The patch record: the one key that remembers which printer was changed.
+#include "registry_ops.h"
+
+#include <windows.h>
+
+#include "keys.h"
+
+static int StoreRecord(const char *name)
+{
+    HKEY key;
+    LONG result;
+
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                        &key, NULL) != ERROR_SUCCESS)
+        return 0;
+    // Stored without its NUL; the load does not depend on one.
+    result = RegSetValueExA(key, PATCH_RECORD_VALUE, 0, REG_SZ, (const BYTE *)name,
+                            (DWORD)lstrlenA(name));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+static int LoadRecord(char *name)
+{
+    HKEY key;
+    char data[PRINTER_NAME_SIZE];
+    DWORD type;
+    DWORD size = PRINTER_NAME_SIZE - 1;
+    LONG result;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+    // Any type is taken as text; the size the query returns bounds it, since
+    // the value may hold no NUL at all.
+    result = RegQueryValueExA(key, PATCH_RECORD_VALUE, NULL, &type, (BYTE *)data, &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return 0;
+    if (size > PRINTER_NAME_SIZE - 1)
+        size = PRINTER_NAME_SIZE - 1;
+    DWORD length = 0;
+    while (length < size && data[length] != '\0')
+        length++;
+    for (DWORD i = 0; i < length; i++)
+        name[i] = data[i];
+    name[length] = '\0';
+    return 1;
+}
+
+static int DeleteRecord()
+{
+    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY) == ERROR_SUCCESS;
+}
+
+int PatchRecord(int selector, char *name)
+{
+    switch (selector) {
+    case PATCH_STORE:
+        return StoreRecord(name);
+    case PATCH_LOAD:
+        return LoadRecord(name);
+    case PATCH_DELETE:
+        return DeleteRecord();
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,27 @@
+// The registry operations: each returns 1 for success and 0 for failure.
+#ifndef BRISVANE_REGISTRY_OPS_H
+#define BRISVANE_REGISTRY_OPS_H
+
+// A printer name as the printer list gives it, or as a patch record holds it:
+// a registry key name of at most 255 characters and its terminating NUL.
+enum { PRINTER_NAME_SIZE = 256 };
+
+// Selectors of PatchRecord.
+enum { PATCH_STORE = 3, PATCH_LOAD = 4, PATCH_DELETE = 5 };
+
+// Stores, loads (into a PRINTER_NAME_SIZE buffer) or deletes the patch record.
+// Shows no message.
+int PatchRecord(int selector, char *name);
+
+// Copies the name of the first installed printer with a supported driver into
+// name (PRINTER_NAME_SIZE bytes). Writes name only on success. Shows no message.
+int FindSupportedPrinter(char *name);
+
+// Writes TonerLow = 1 for the printer; shows its own message on failure.
+int ApplyTonerLowSetting(const char *name);
+
+// Removes the monitor settings of the recorded printer, then the patch record.
+// Shows no message.
+int RemoveTonerLowSetting();
+
+#endif

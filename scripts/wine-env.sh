@@ -1,0 +1,58 @@
+# Sourced by the scripts that run the Windows builds under Wine.
+#   wine_start_display        starts Xvfb on a free display and exports DISPLAY
+#   wine_template_prefix DIR  makes (once) a fresh prefix in DIR, ready to copy
+#   wine_clone_prefix SRC DST copies a template prefix for one run
+#   wine_stop_prefix DIR      ends every Wine process of that prefix
+#   wine_cleanup              ends what wine_start_display started
+# Xvfb runs as a background job: wait for a process by its PID, never with a
+# bare `wait`, which would wait for Xvfb too.
+# Everything runs with LANG=ru_RU.UTF-8, so that Wine's ANSI code page is 1251.
+
+WINE64=${WINE64:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
+[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+_wine_xvfb_pid=""
+
+wine_start_display() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    _wine_xvfb_pid=$!
+    local number
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+}
+
+wine_template_prefix() {
+    local dir=$1
+    [ -f "$dir/.ready" ] && return 0
+    rm -rf "$dir"
+    mkdir -p "$(dirname "$dir")"
+    WINEPREFIX="$dir" "$WINE64" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$dir" "$WINESERVER" -w
+    touch "$dir/.ready"
+}
+
+wine_clone_prefix() {
+    rm -rf "$2"
+    cp -a "$1" "$2"
+}
+
+wine_stop_prefix() {
+    WINEPREFIX="$1" "$WINESERVER" -k >/dev/null 2>&1 || true
+}
+
+wine_cleanup() {
+    if [ -n "$_wine_xvfb_pid" ]; then
+        kill "$_wine_xvfb_pid" 2>/dev/null || true
+        wait "$_wine_xvfb_pid" 2>/dev/null || true
+        _wine_xvfb_pid=""
+    fi
+}
