@@ -1,0 +1,133 @@
+// Stand-in for <windows.h> in the host build: the types, constants and
+// functions the installer uses, with the platform's sizes and values.
+// The host layer (host/*.cpp) implements the functions.
+#ifndef BRISVANE_HOST_WINDOWS_H
+#define BRISVANE_HOST_WINDOWS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+#define CALLBACK
+#define CONST const
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t UINT;
+typedef char CHAR;
+typedef CHAR *LPSTR;
+typedef const CHAR *LPCSTR;
+typedef BYTE *LPBYTE;
+typedef DWORD *LPDWORD;
+typedef void *LPVOID;
+typedef void *HANDLE;
+typedef HANDLE *PHANDLE;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t LONG_PTR;
+typedef intptr_t INT_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef DWORD ACCESS_MASK;
+typedef ACCESS_MASK REGSAM;
+
+typedef struct HKEY__ *HKEY;
+typedef HKEY *PHKEY;
+typedef struct HWND__ *HWND;
+typedef struct HINSTANCE__ *HINSTANCE;
+typedef struct FILETIME FILETIME, *PFILETIME;
+typedef struct SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+
+#define TRUE 1
+#define FALSE 0
+
+#define LOWORD(l) ((WORD)(((DWORD_PTR_)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR_)(l)) >> 16) & 0xffff))
+typedef uintptr_t DWORD_PTR_;
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)(((WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+
+// Registry
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define KEY_ALL_ACCESS 0xF003F
+#define KEY_READ 0x20019
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_OUTOFMEMORY 14L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_NOT_ALL_ASSIGNED 1300L
+#define ERROR_PRIVILEGE_NOT_HELD 1314L
+
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result);
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
+                            REGSAM desired, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
+                          LPSTR className, LPDWORD classLength, PFILETIME lastWriteTime);
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD dataSize);
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data,
+                           DWORD dataSize);
+LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
+LONG WINAPI RegCloseKey(HKEY key);
+
+// Strings
+LPSTR WINAPI lstrcpyA(LPSTR destination, LPCSTR source);
+LPSTR WINAPI lstrcatA(LPSTR destination, LPCSTR source);
+int WINAPI lstrlenA(LPCSTR text);
+int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second);
+
+// Dialogs, controls and message boxes
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define IDOK 1
+#define IDCANCEL 2
+#define BN_CLICKED 0
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BST_UNCHECKED 0
+#define BST_CHECKED 1
+#define CB_ERR (-1)
+#define CB_ADDSTRING 0x0143
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_SELECTSTRING 0x014D
+#define CB_SETCURSEL 0x014E
+#define CBN_SELCHANGE 1
+#define CBN_DROPDOWN 7
+#define MB_OK 0x0
+#define MB_OKCANCEL 0x1
+#define MB_ICONERROR 0x10
+#define EWX_REBOOT 0x2
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,
+                               LPARAM initParam);
+BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
+LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
+HWND WINAPI GetDlgItem(HWND dialog, int id);
+BOOL WINAPI EnableWindow(HWND window, BOOL enable);
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
+int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferSize);
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
+
+#endif
