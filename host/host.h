@@ -40,7 +40,7 @@ std::vector<std::string> ValueNames(const std::string &path);
 void SetReadOnly(const std::string &path, bool readOnly = true);
 // The whole tree as text, one line per key and per value, in a stable order.
 std::string Dump();
-// Registry handles opened or created and not yet closed.
+// Registry keys and process tokens opened or created and not yet closed.
 int OpenHandles();
 
 // ---- Registry: the record of calls made by the code under test ----
@@ -80,10 +80,17 @@ void QueueMessageBoxAnswer(int answer);
 struct RestartRecord {
     UINT flags;
     DWORD reason;
+    bool privilegeEnabled;  // the shutdown privilege was enabled in the token
+    BOOL result;
 };
+// Like Windows, ExitWindowsEx fails with ERROR_PRIVILEGE_NOT_HELD unless the
+// process has enabled the shutdown privilege in its token.
 const std::vector<RestartRecord> &RestartRequests();
-// ExitWindowsEx fails with this error from now on (0: succeeds).
+// ExitWindowsEx fails with this error from now on (0: as the platform would).
 void FailRestart(DWORD error);
+// The named token call ("OpenProcessToken", "LookupPrivilegeValueA",
+// "AdjustTokenPrivileges") fails from now on.
+void FailTokenCall(const std::string &function);
 
 struct Control {
     int id;

@@ -293,9 +293,11 @@ std::string Dump()
     return out.str();
 }
 
+int OpenTokens();
+
 int OpenHandles()
 {
-    return (int)State().handles.size();
+    return (int)State().handles.size() + OpenTokens();
 }
 
 const std::vector<RegCall> &RegCalls()

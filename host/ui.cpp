@@ -68,6 +68,11 @@ struct Ui {
     std::vector<MessageBoxRecord> messageBoxes;
     std::vector<RestartRecord> restarts;
     DWORD restartError = 0;
+    std::vector<std::string> failingTokenCalls;
+    bool shutdownPrivilege = false;
+    int openTokens = 0;
+    DWORD tokenAccess = 0;
+    DWORD lastError = 0;
     std::map<HWND, DLGPROC> procedures;
 };
 
@@ -276,6 +281,26 @@ void FailRestart(DWORD error)
     State().restartError = error;
 }
 
+void FailTokenCall(const std::string &function)
+{
+    State().failingTokenCalls.push_back(function);
+}
+
+int OpenTokens()
+{
+    return State().openTokens;
+}
+
+static bool TokenCallFails(const char *function)
+{
+    for (const std::string &failing : State().failingTokenCalls)
+        if (failing == function) {
+            State().lastError = ERROR_ACCESS_DENIED;
+            return true;
+        }
+    return false;
+}
+
 HINSTANCE Instance()
 {
     return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
@@ -435,6 +460,68 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason)
 {
-    host::State().restarts.push_back(host::RestartRecord{ flags, reason });
-    return host::State().restartError == 0;
+    host::Ui &ui = host::State();
+    DWORD error = ui.restartError != 0 ? ui.restartError : ui.shutdownPrivilege ? 0 : ERROR_PRIVILEGE_NOT_HELD;
+    ui.restarts.push_back(host::RestartRecord{ flags, reason, ui.shutdownPrivilege, error == 0 });
+    ui.lastError = error;
+    return error == 0;
+}
+
+static const uintptr_t TOKEN_HANDLE = 0x7000;
+static const DWORD SHUTDOWN_LUID = 19;
+
+HANDLE WINAPI GetCurrentProcess()
+{
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+}
+
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desired, PHANDLE token)
+{
+    if (host::TokenCallFails("OpenProcessToken") || process != GetCurrentProcess())
+        return FALSE;
+    host::State().openTokens++;
+    host::State().tokenAccess = desired;
+    *token = reinterpret_cast<HANDLE>(TOKEN_HANDLE);
+    return TRUE;
+}
+
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid)
+{
+    if (host::TokenCallFails("LookupPrivilegeValueA") || system != nullptr
+        || std::strcmp(name, "SeShutdownPrivilege") != 0)
+        return FALSE;
+    *luid = LUID{ SHUTDOWN_LUID, 0 };
+    return TRUE;
+}
+
+BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD bufferLength,
+                                  PTOKEN_PRIVILEGES previousState, LPDWORD returnLength)
+{
+    (void)bufferLength, (void)previousState, (void)returnLength;
+    host::Ui &ui = host::State();
+    if (host::TokenCallFails("AdjustTokenPrivileges") || token != reinterpret_cast<HANDLE>(TOKEN_HANDLE)
+        || ui.openTokens == 0 || (ui.tokenAccess & TOKEN_ADJUST_PRIVILEGES) == 0)
+        return FALSE;
+    if (disableAll) {
+        ui.shutdownPrivilege = false;
+    } else {
+        for (DWORD i = 0; i < newState->PrivilegeCount; i++)
+            if (newState->Privileges[i].Luid.LowPart == SHUTDOWN_LUID)
+                ui.shutdownPrivilege = (newState->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+    ui.lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle)
+{
+    if (handle != reinterpret_cast<HANDLE>(TOKEN_HANDLE) || host::State().openTokens == 0)
+        return FALSE;
+    host::State().openTokens--;
+    return TRUE;
+}
+
+DWORD WINAPI GetLastError()
+{
+    return host::State().lastError;
 }

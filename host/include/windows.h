@@ -53,6 +53,9 @@ typedef uintptr_t DWORD_PTR_;
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)(((WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 
+// The program's entry point, declared by the platform's header too.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
 // Registry
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
 #define KEY_ALL_ACCESS 0xF003F
@@ -129,5 +132,31 @@ BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferSize);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
+
+// Process token and privileges
+#define TOKEN_QUERY 0x0008
+#define TOKEN_ADJUST_PRIVILEGES 0x0020
+#define SE_PRIVILEGE_ENABLED 0x00000002L
+#define SW_SHOWDEFAULT 10
+typedef struct LUID {
+    DWORD LowPart;
+    LONG HighPart;
+} LUID, *PLUID;
+typedef struct LUID_AND_ATTRIBUTES {
+    LUID Luid;
+    DWORD Attributes;
+} LUID_AND_ATTRIBUTES;
+typedef struct TOKEN_PRIVILEGES {
+    DWORD PrivilegeCount;
+    LUID_AND_ATTRIBUTES Privileges[1];
+} TOKEN_PRIVILEGES, *PTOKEN_PRIVILEGES;
+
+HANDLE WINAPI GetCurrentProcess();
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desired, PHANDLE token);
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
+BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD bufferLength,
+                                  PTOKEN_PRIVILEGES previousState, LPDWORD returnLength);
+BOOL WINAPI CloseHandle(HANDLE handle);
+DWORD WINAPI GetLastError();
 
 #endif
