@@ -109,16 +109,23 @@ wine_template_prefix "$template"
 wine_clone_prefix "$template" "$prefix"
 export WINEPREFIX=$prefix
 
+# In the background and waited for by PID, so that an interrupt reaches the
+# cleanup at once rather than after the program; Wine writes CR LF.
+run_windows() {
+    { timeout "$WINE_TIMEOUT" "$WINE64" "$@" | tr -d '\r'; } &
+    wait $!
+}
+
 windows_path() {
     local path=$1
     echo "Z:${path//\//\\}"
 }
 
 heading "3b. Discovery under Wine, real registry, only the last printer supported (medians of 9 alternated rounds)"
-timeout "$WINE_TIMEOUT" "$WINE64" "$out/win64/discovery_wine.exe" 9 0.04 | tr -d '\r'
+run_windows "$out/win64/discovery_wine.exe" 9 0.04
 echo "  (ratio: median of the rounds' product/bare ratios, goal <= 1.10)"
 
 heading "4. Time to the first dialog under Wine (x86_64 build), against an empty dialog program"
-timeout "$WINE_TIMEOUT" "$WINE64" "$out/win64/first_dialog.exe" \
+run_windows "$out/win64/first_dialog.exe" \
     "$(windows_path "$root/build/x86_64/Brisvane.exe")" \
-    "$(windows_path "$root/$out/win64/empty_dialog.exe")" 21 | tr -d '\r'
+    "$(windows_path "$root/$out/win64/empty_dialog.exe")" 21
