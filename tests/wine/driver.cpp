@@ -1,0 +1,247 @@
+// Reads a case script on standard input and carries it out line by line:
+//   printer NAME DRIVER     installs a printer in the spooler's list
+//   key PATH                creates a key
+//   sz PATH NAME TEXT       sets a text value, with its NUL as Windows writes it
+//   dword PATH NAME NUMBER  sets a number value
+//   delete PATH             deletes a key and everything below it
+//   run ANSWER...           runs the installer: enter, escape, ok, cancel
+//   dump PATH               prints a key tree with every value's bytes
+//   snapshot NAME PATH      keeps a dump to compare later
+//   compare NAME NAME       prints how two snapshots differ
+//   restarts                prints the restart requests made so far
+// Paths are under HKEY_LOCAL_MACHINE. Usage: driver INSTALLER [SHOT_DIR] < case
+#include "driver.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <map>
+
+static const char PRINTER_LIST[] = "System\\CurrentControlSet\\control\\Print\\Printers\\";
+
+void Print(const char *format, ...)
+{
+    char line[4096];
+    va_list args;
+
+    va_start(args, format);
+    int length = vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (length < 0)
+        return;
+    fwrite(line, 1, (size_t)length < sizeof line ? (size_t)length : sizeof line - 1, stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+std::string Utf8(const wchar_t *text)
+{
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+    if (size <= 0)
+        return std::string();
+    std::string out((size_t)size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], size, NULL, NULL);
+    out.resize((size_t)size - 1);
+    return out;
+}
+
+// Converts exactly size bytes of ANSI text, NULs included.
+std::string Utf8FromAnsi(const char *text, int size)
+{
+    if (size <= 0)
+        return std::string();
+    int count = MultiByteToWideChar(CP_ACP, 0, text, size, NULL, 0);
+    if (count <= 0)
+        return std::string();
+    std::wstring wide((size_t)count, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, size, &wide[0], count);
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, NULL, 0, NULL, NULL);
+    if (length <= 0)
+        return std::string();
+    std::string out((size_t)length, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, &out[0], length, NULL, NULL);
+    return out;
+}
+
+std::wstring Wide(const std::string &utf8)
+{
+    if (utf8.empty())
+        return std::wstring();
+    int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), NULL, 0);
+    if (count <= 0)
+        return std::wstring();
+    std::wstring out((size_t)count, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &out[0], count);
+    return out;
+}
+
+std::string Quoted(const std::string &utf8)
+{
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '\0') {
+            out += "\\0";
+        } else if (c < 0x20 || c == '"') {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else {
+            out += (char)c;
+        }
+    }
+    return out + "\"";
+}
+
+// Splits a script line into words; "..." keeps spaces, backslashes are literal.
+static std::vector<std::string> Words(const std::string &line)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+            i++;
+            continue;
+        }
+        std::string word;
+        if (line[i] == '"') {
+            size_t end = line.find('"', i + 1);
+            if (end == std::string::npos)
+                end = line.size();
+            word = line.substr(i + 1, end - i - 1);
+            i = end + 1;
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
+                word += line[i++];
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+static bool ParseAnswers(const std::vector<std::string> &words, std::vector<Answer> &answers)
+{
+    static const struct { const char *word; Answer answer; } table[] = {
+        { "enter", ANSWER_ENTER }, { "escape", ANSWER_ESCAPE },
+        { "ok", ANSWER_CLICK_OK }, { "cancel", ANSWER_CLICK_CANCEL },
+    };
+    for (size_t i = 1; i < words.size(); i++) {
+        bool known = false;
+        for (const auto &row : table) {
+            if (words[i] == row.word) {
+                answers.push_back(row.answer);
+                known = true;
+            }
+        }
+        if (!known)
+            return false;
+    }
+    return true;
+}
+
+static std::map<std::string, std::vector<std::string>> snapshots;
+
+static void Compare(const std::string &before, const std::string &after)
+{
+    std::vector<std::string> a = snapshots[before], b = snapshots[after];
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    std::vector<std::string> gone, added;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(gone));
+    std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(added));
+    for (const auto &line : gone)
+        Print("only in %s: %s", before.c_str(), line.c_str());
+    for (const auto &line : added)
+        Print("only in %s: %s", after.c_str(), line.c_str());
+    if (gone.empty() && added.empty())
+        Print("%s and %s are the same (%u lines)", before.c_str(), after.c_str(), (unsigned)a.size());
+}
+
+// Carries out one script line; false stops the script.
+static bool Execute(const std::vector<std::string> &w, RunOptions &options)
+{
+    const std::string &verb = w[0];
+    bool ok = true;
+
+    if (verb == "printer" && w.size() == 3) {
+        ok = CreateKey(PRINTER_LIST + w[1]) && SetString(PRINTER_LIST + w[1], "Printer Driver", w[2]);
+    } else if (verb == "key" && w.size() == 2) {
+        ok = CreateKey(w[1]);
+    } else if (verb == "sz" && w.size() == 4) {
+        ok = SetString(w[1], w[2], w[3]);
+    } else if (verb == "dword" && w.size() == 4) {
+        ok = SetDword(w[1], w[2], (DWORD)strtoul(w[3].c_str(), NULL, 0));
+    } else if (verb == "delete" && w.size() == 2) {
+        ok = DeleteTree(w[1]);
+    } else if (verb == "run") {
+        std::vector<Answer> answers;
+        if (!ParseAnswers(w, answers)) {
+            Print("error: unknown answer in run");
+            return false;
+        }
+        return RunInstaller(options, answers);
+    } else if (verb == "dump" && w.size() == 2) {
+        for (const auto &line : DumpKey(w[1]))
+            Print("%s", line.c_str());
+    } else if (verb == "snapshot" && w.size() == 3) {
+        snapshots[w[1]] = DumpKey(w[2]);
+    } else if (verb == "compare" && w.size() == 3) {
+        Compare(w[1], w[2]);
+    } else if (verb == "restarts" && w.size() == 1) {
+        PrintRestartRequests();
+    } else {
+        Print("error: cannot read script line starting with %s", verb.c_str());
+        return false;
+    }
+    if (!ok)
+        Print("error: %s %s failed", verb.c_str(), w.size() > 1 ? w[1].c_str() : "");
+    return ok;
+}
+
+// The prefix's wineboot.exe is a stub that logs its command line. Wine runs
+// its own copy unless told otherwise; told here rather than in the template,
+// so the prefix still starts with the real one and only requests made from
+// now on (a restart request runs "wineboot --end-session") reach the stub.
+static bool UseRestartStub()
+{
+    HKEY key;
+    static const wchar_t native[] = L"native";
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
+                        NULL) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExW(key, L"wineboot.exe", 0, REG_SZ, (const BYTE *)native, sizeof native);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+int wmain(int argc, wchar_t **argv)
+{
+    RunOptions options;
+    char buffer[4096];
+    bool ok = true;
+
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc < 2) {
+        fprintf(stderr, "usage: driver INSTALLER [SHOT_DIR] < case\n");
+        return 2;
+    }
+    if (!UseRestartStub()) {
+        Print("error: cannot route restart requests to the stub");
+        return 1;
+    }
+    options.installer = argv[1];
+    if (argc > 2)
+        options.shotDirectory = argv[2];
+    while (ok && fgets(buffer, sizeof buffer, stdin)) {
+        std::string line = buffer;
+        if (!line.empty() && line.back() == '\n')
+            line.pop_back();
+        std::vector<std::string> words = Words(line);
+        if (words.empty() || words[0][0] == '#')
+            continue;
+        ok = Execute(words, options);
+    }
+    return ok ? 0 : 1;
+}

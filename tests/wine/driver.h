@@ -1,0 +1,41 @@
+// The Wine test driver: seeds the registry, walks the installer's dialogs the
+// way a user would, and prints what it met as a transcript for run.sh to
+// compare with the expected one.
+#ifndef BRISVANE_TEST_DRIVER_H
+#define BRISVANE_TEST_DRIVER_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Transcript output, UTF-8, newline-terminated lines.
+void Print(const char *format, ...);
+std::string Utf8(const wchar_t *text);
+std::string Utf8FromAnsi(const char *text, int size);
+std::wstring Wide(const std::string &utf8);
+// Quotes a text for the transcript; NULs and control bytes are escaped, so
+// what a value holds beyond its text stays visible.
+std::string Quoted(const std::string &utf8);
+
+// Registry, everything under HKEY_LOCAL_MACHINE.
+bool CreateKey(const std::string &path);
+bool SetString(const std::string &path, const std::string &name, const std::string &text);
+bool SetDword(const std::string &path, const std::string &name, DWORD value);
+bool DeleteTree(const std::string &path);
+// Lines describing the key, its values byte for byte, and its subkeys.
+std::vector<std::string> DumpKey(const std::string &path);
+
+// Installer runs.
+enum Answer { ANSWER_ENTER, ANSWER_ESCAPE, ANSWER_CLICK_OK, ANSWER_CLICK_CANCEL };
+struct RunOptions {
+    std::wstring installer;
+    std::wstring shotDirectory; // empty: no screenshots
+};
+// Starts the installer, answers one dialog per answer, prints each dialog and
+// the exit code. Returns false when something timed out.
+bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers);
+// Waits for started restart helpers to finish and prints the requests logged.
+void PrintRestartRequests();
+
+#endif

@@ -1,0 +1,62 @@
+# Sourced by tests/wine/run.sh and scripts/demo.sh, after scripts/wine-env.sh.
+#   e2e_template BASE DIR STUB  makes (once per stub and helper version) the prefix the cases copy:
+#                               BASE with wineboot.exe replaced by STUB (the
+#                               driver has Wine load it), and relay tracing of
+#                               the calls the tests look at
+#   e2e_clone SRC DST           a quick copy of it for one case
+#   e2e_stop DIR                ends the prefix's processes and its wineserver
+#   e2e_calls FILE              the traced calls of a relay log, one per line
+
+# The calls whose arguments the tests check: the size given for the patch
+# record, and the restart request.
+E2E_RELAY_CALLS="RegSetValueExA;ExitWindowsEx"
+
+e2e_template() {
+    local base=$1 dir=$2 stub=$3 stamp
+    stamp=$(cat "$stub" "${BASH_SOURCE[0]}" | sha256sum | cut -c1-16)
+    [ "$(cat "$dir/.e2e-ready" 2>/dev/null)" = "$stamp" ] && return 0
+    rm -rf "$dir"
+    cp -a "$base" "$dir"
+    cp "$stub" "$dir/drive_c/windows/system32/wineboot.exe"
+    WINEPREFIX="$dir" timeout 60 "$WINE64" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
+        /t REG_SZ /d "$E2E_RELAY_CALLS" /f >/dev/null 2>&1
+    WINEPREFIX="$dir" timeout 60 "$WINESERVER" -w
+    echo "$stamp" >"$dir/.e2e-ready"
+}
+
+# The big system32 is hard-linked, since nothing writes into it; every other
+# file is copied, so that no case can change the template. Wine replaces its
+# registry files rather than rewriting them, but they are copied all the same.
+e2e_clone() {
+    local src=$1 dst=$2 file
+    rm -rf "$dst"
+    cp -al "$src" "$dst"
+    while IFS= read -r -d '' file; do
+        cp -a --remove-destination "$src/${file#"$dst"/}" "$file"
+    done < <(find "$dst" -path "$dst/drive_c/windows/system32" -prune -o -type f -print0)
+}
+
+e2e_stop() {
+    WINEPREFIX="$1" "$WINESERVER" -k >/dev/null 2>&1 || true
+    WINEPREFIX="$1" timeout 10 "$WINESERVER" -w >/dev/null 2>&1 || true
+}
+
+# Relay lines look like
+#   0104:0108:Call advapi32.RegSetValueExA(00000078,140002150 "Printer Name",00000000,00000001,0021f590,20000000e) ret=...
+# A DWORD argument arrives in a 64-bit register whose upper half is left
+# over, so only the low 32 bits are read.
+e2e_calls() {
+    sed -n -e 's/^.*:Call advapi32\.RegSetValueExA([0-9a-f]*,[0-9a-f]* \("[^"]*"\),[0-9a-f]*,\([0-9a-f]*\),[0-9a-f]*,\([0-9a-f]*\)).*$/RegSetValueExA \1 \2 \3/p' \
+        -e 's/^.*:Call user32\.ExitWindowsEx(\([0-9a-f]*\),\([0-9a-f]*\)).*$/ExitWindowsEx \1 \2/p' "$1" |
+        while read -r call rest; do
+            if [ "$call" = RegSetValueExA ]; then
+                local size=${rest##* } type
+                rest=${rest% *}
+                type=${rest##* }
+                printf 'call RegSetValueExA %s type %d size %d\n' "${rest% *}" $((16#${type: -8})) $((16#${size: -8}))
+            else
+                set -- $rest
+                printf 'call ExitWindowsEx flags %d reason %d\n' $((16#${1: -8})) $((16#${2: -8}))
+            fi
+        done
+}
