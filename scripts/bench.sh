@@ -105,7 +105,7 @@ trap 'exit 130' INT TERM
 
 wine_start_display
 wine_template_prefix "$template"
-# A fresh copy per run: discovery seeds its 10,000 printers into this one.
+# A fresh copy per run: discovery seeds its printer lists (11,110 keys) into it.
 wine_clone_prefix "$template" "$prefix"
 export WINEPREFIX=$prefix
 
@@ -121,7 +121,7 @@ windows_path() {
     echo "Z:${path//\//\\}"
 }
 
-heading "3b. Discovery under Wine, real registry, only the last printer supported (medians of 9 alternated rounds)"
+heading "3b. Discovery under Wine, real registry, only the last printer supported (medians of 9 rounds, sizes and walks taking turns)"
 run_windows "$out/win64/discovery_wine.exe" 9 0.04
 echo "  (ratio: median of the rounds' product/bare ratios, goal <= 1.10)"
 
