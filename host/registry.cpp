@@ -112,6 +112,15 @@ std::shared_ptr<Key> FromHandle(HKEY handle)
     return found == State().handles.end() ? nullptr : found->second.key;
 }
 
+// The key behind a handle, or the error the platform gives for the handle.
+LONG Resolve(HKEY handle, std::shared_ptr<Key> &key)
+{
+    key = FromHandle(handle);
+    if (!key)
+        return ERROR_INVALID_HANDLE;
+    return key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+}
+
 HKEY NewHandle(const std::shared_ptr<Key> &key)
 {
     Registry &registry = State();
@@ -333,12 +342,10 @@ LONG WINAPI RegOpenKeyExA(HKEY parent, LPCSTR subKey, DWORD options, REGSAM desi
     CallScope scope("RegOpenKeyExA", host::Describe(parent, subKey), "", 0, desired);
     if (scope.faulted)
         return scope.Done(0);
-    std::shared_ptr<host::Key> key = host::FromHandle(parent);
+    std::shared_ptr<host::Key> key;
     std::vector<std::string> names;
-    if (!key)
-        return scope.Done(ERROR_INVALID_HANDLE);
-    if (key->deleted)
-        return scope.Done(ERROR_KEY_DELETED);
+    if (LONG error = host::Resolve(parent, key))
+        return scope.Done(error);
     if (!host::SplitPath(subKey, names))
         return scope.Done(ERROR_BAD_PATHNAME);
     key = host::Find(key, names);
@@ -357,12 +364,10 @@ LONG WINAPI RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR cl
     CallScope scope("RegCreateKeyExA", host::Describe(parent, subKey), "", 0, desired);
     if (scope.faulted)
         return scope.Done(0);
-    std::shared_ptr<host::Key> key = host::FromHandle(parent);
+    std::shared_ptr<host::Key> key;
     std::vector<std::string> names;
-    if (!key)
-        return scope.Done(ERROR_INVALID_HANDLE);
-    if (key->deleted)
-        return scope.Done(ERROR_KEY_DELETED);
+    if (LONG error = host::Resolve(parent, key))
+        return scope.Done(error);
     if (!host::SplitPath(subKey, names))
         return scope.Done(ERROR_BAD_PATHNAME);
     // Check the whole path before creating anything, so a refusal has no effect.
@@ -393,11 +398,9 @@ LONG WINAPI RegEnumKeyExA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameLeng
     CallScope scope("RegEnumKeyExA", host::Describe(handle, nullptr), std::to_string(index), *nameLength, 0);
     if (scope.faulted)
         return scope.Done(0);
-    std::shared_ptr<host::Key> key = host::FromHandle(handle);
-    if (!key)
-        return scope.Done(ERROR_INVALID_HANDLE);
-    if (key->deleted)
-        return scope.Done(ERROR_KEY_DELETED);
+    std::shared_ptr<host::Key> key;
+    if (LONG error = host::Resolve(handle, key))
+        return scope.Done(error);
     if (index >= key->children.size())
         return scope.Done(ERROR_NO_MORE_ITEMS);
     auto child = key->children.begin();
@@ -419,11 +422,9 @@ LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LP
                     dataSize ? *dataSize : 0, 0);
     if (scope.faulted)
         return scope.Done(0);
-    std::shared_ptr<host::Key> key = host::FromHandle(handle);
-    if (!key)
-        return scope.Done(ERROR_INVALID_HANDLE);
-    if (key->deleted)
-        return scope.Done(ERROR_KEY_DELETED);
+    std::shared_ptr<host::Key> key;
+    if (LONG error = host::Resolve(handle, key))
+        return scope.Done(error);
     if (data != nullptr && dataSize == nullptr)
         return scope.Done(ERROR_INVALID_PARAMETER);
     auto found = key->values.find(valueName ? valueName : "");
@@ -474,12 +475,10 @@ LONG WINAPI RegDeleteKeyA(HKEY parent, LPCSTR subKey)
     CallScope scope("RegDeleteKeyA", host::Describe(parent, subKey), subKey ? subKey : "", 0, 0);
     if (scope.faulted)
         return scope.Done(0);
-    std::shared_ptr<host::Key> key = host::FromHandle(parent);
+    std::shared_ptr<host::Key> key;
     std::vector<std::string> names;
-    if (!key)
-        return scope.Done(ERROR_INVALID_HANDLE);
-    if (key->deleted)
-        return scope.Done(ERROR_KEY_DELETED);
+    if (LONG error = host::Resolve(parent, key))
+        return scope.Done(error);
     if (subKey == nullptr)
         return scope.Done(ERROR_INVALID_PARAMETER);
     if (!host::SplitPath(subKey, names))
