@@ -9,6 +9,7 @@
 //   snapshot NAME PATH      keeps a dump to compare later
 //   compare NAME NAME       prints how two snapshots differ
 //   restarts                prints the restart requests made so far
+//   echo TEXT...            prints the text, for headings
 // Paths are under HKEY_LOCAL_MACHINE. Usage: driver INSTALLER [SHOT_DIR] < case
 #include "driver.h"
 
@@ -189,6 +190,11 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
         snapshots[w[1]] = DumpKey(w[2]);
     } else if (verb == "compare" && w.size() == 3) {
         Compare(w[1], w[2]);
+    } else if (verb == "echo") {
+        std::string text;
+        for (size_t i = 1; i < w.size(); i++)
+            text += (i > 1 ? " " : "") + w[i];
+        Print("%s", text.c_str());
     } else if (verb == "restarts" && w.size() == 1) {
         PrintRestartRequests();
     } else {

@@ -248,6 +248,8 @@ static void RequestScreenshot(const std::wstring &directory, int number, HWND di
     if (_snwprintf(path, MAX_PATH, L"%ls\\%02d-%hs.want", directory.c_str(), number, DialogKind(dialog)) < 0)
         return;
     path[MAX_PATH - 1] = L'\0';
+    // Coming to the front repaints the caption a moment later.
+    Sleep(SETTLE_MS);
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return;
@@ -284,7 +286,8 @@ bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers)
     std::wstring commandLine = L"\"" + options.installer + L"\"";
     bool ok = true;
     size_t next = 0;
-    int number = 0;
+    // Screenshots are numbered across the runs of one script.
+    static int number = 0;
 
     startup.cb = sizeof startup;
     if (!CreateProcessW(options.installer.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
