@@ -22,6 +22,7 @@ struct Key {
     std::map<std::string, Value, NoCaseLess> values;
     bool readOnly = false;
     bool deleted = false;
+    unsigned generation = 0;  // changes whenever a subkey comes or goes
 };
 
 struct Fault {
@@ -42,6 +43,11 @@ struct Registry {
     std::vector<RegCall> calls;
     std::map<int, LONG> failAt;
     std::vector<Fault> faults;
+    // Where the last enumeration stood, so a walk by index is linear.
+    std::shared_ptr<Key> enumKey;  // held, so its address cannot be reused
+    unsigned enumGeneration = 0;
+    DWORD enumIndex = 0;
+    std::map<std::string, std::shared_ptr<Key>, NoCaseLess>::iterator enumAt;
 };
 
 Registry &State()
@@ -204,6 +210,7 @@ std::shared_ptr<Key> CreateAlong(std::shared_ptr<Key> key, const std::vector<std
             child->name = name;
             child->parent = key.get();
             key->children[name] = child;
+            key->generation++;
         }
         key = child;
     }
@@ -237,6 +244,7 @@ void DeleteTree(const std::string &path)
         return;
     MarkDeleted(*key);
     key->parent->children.erase(key->name);
+    key->parent->generation++;
 }
 
 bool KeyExists(const std::string &path)
@@ -403,8 +411,17 @@ LONG WINAPI RegEnumKeyExA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameLeng
         return scope.Done(error);
     if (index >= key->children.size())
         return scope.Done(ERROR_NO_MORE_ITEMS);
+    host::Registry &registry = host::State();
     auto child = key->children.begin();
-    std::advance(child, index);
+    if (registry.enumKey == key && registry.enumGeneration == key->generation && index > 0
+        && registry.enumIndex == index - 1)
+        child = std::next(registry.enumAt);
+    else
+        std::advance(child, index);
+    registry.enumKey = key;
+    registry.enumGeneration = key->generation;
+    registry.enumIndex = index;
+    registry.enumAt = child;
     const std::string &childName = child->second->name;
     // Neither the name nor its length is written when the name does not fit.
     if (childName.size() >= *nameLength)
@@ -491,6 +508,7 @@ LONG WINAPI RegDeleteKeyA(HKEY parent, LPCSTR subKey)
         return scope.Done(ERROR_ACCESS_DENIED);
     key->deleted = true;
     key->parent->children.erase(key->name);
+    key->parent->generation++;
     return scope.Done(ERROR_SUCCESS);
 }
 

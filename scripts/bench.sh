@@ -82,8 +82,6 @@ heading "2. Registry calls per road (host layer), made/minimum per kind"
 
 heading "3a. Discovery, host layer, only the last printer supported (Google Benchmark, CPU time, medians of 9 interleaved repetitions)"
 "$out/host/discovery_host" --benchmark_min_time=0.05
-echo "  (the host layer finds the n-th subkey by walking its sorted map, so its"
-echo "   enumeration costs grow with the index; the bare walk shows the same curve)"
 
 # ---- 3b and 4. Wine ------------------------------------------------------
 step cmake --preset x86_64
