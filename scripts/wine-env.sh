@@ -24,19 +24,29 @@ wine_start_display() {
     mkfifo "$fifo"
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
     _wine_xvfb_pid=$!
-    local number
-    read -r number <"$fifo"
+    local number=""
+    read -r -t 30 number <"$fifo" || true
     rm -f "$fifo"
+    if [ -z "$number" ]; then
+        echo "wine-env: Xvfb did not start" >&2
+        return 1
+    fi
     export DISPLAY=":$number"
 }
 
 wine_template_prefix() {
-    local dir=$1
+    local dir
+    # Wine refuses a relative prefix path.
+    dir=$(realpath -m "$1")
     [ -f "$dir/.ready" ] && return 0
     rm -rf "$dir"
     mkdir -p "$(dirname "$dir")"
-    WINEPREFIX="$dir" "$WINE64" wineboot -i >/dev/null 2>&1
-    WINEPREFIX="$dir" "$WINESERVER" -w
+    WINEPREFIX="$dir" timeout 180 "$WINE64" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$dir" timeout 60 "$WINESERVER" -w
+    if [ ! -f "$dir/system.reg" ]; then
+        echo "wine-env: could not create the Wine prefix $dir" >&2
+        return 1
+    fi
     touch "$dir/.ready"
 }
 

@@ -44,9 +44,9 @@ fi
 
 rm -rf "$run"
 mkdir -p "$run"
-wine_start_display
+wine_start_display || exit 1
 echo "preparing the template prefix..."
-wine_template_prefix "$root/build/wine/template"
+wine_template_prefix "$root/build/wine/template" || exit 1
 e2e_template "$root/build/wine/template" "$root/build/wine/e2e-template" \
     "$root/build/x86_64/tests/wine/restart_stub.exe"
 wine_cleanup
@@ -83,7 +83,7 @@ run_case() {
 worker() {
     local index=$1 n=0 file
     shift
-    wine_start_display
+    wine_start_display || return 1
     echo "$_wine_xvfb_pid" >"$run/xvfb-$index.pid"
     for file in "$@"; do
         [ $((n++ % jobs)) -eq "$index" ] && run_case "$file"
