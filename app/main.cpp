@@ -20,7 +20,7 @@ static INT_PTR OnNoticeInit(HWND dialog, HINSTANCE instance)
 {
     char text[NOTICE_TEXT_SIZE];
 
-    if (LoadStringA(instance, IDS_NOTICE, text, sizeof text) <= 0)
+    if (LoadStringA(instance, IDS_NOTICE, text, (int)sizeof text) <= 0)
         text[0] = '\0';
     SetDlgItemTextA(dialog, IDC_NOTICE_TEXT, text);
     return TRUE;

@@ -31,7 +31,7 @@ static int HasSupportedDriver(const char *printer)
     DWORD size = DRIVER_BUFFER_SIZE - 1;
     int supported = 0;
 
-    if (!JoinKeyPath(path, sizeof path, PRINTER_LIST_KEY, "\\", printer))
+    if (!JoinKeyPath(path, (int)sizeof path, PRINTER_LIST_KEY, "\\", printer))
         return 0;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return 0;
@@ -40,7 +40,7 @@ static int HasSupportedDriver(const char *printer)
         // The text must end within the bytes written: by the query, or by the
         // sentinel that a shorter value leaves behind. A long value without a
         // NUL has no end there and is no driver name.
-        DWORD written = size > sizeof DRIVER_SENTINEL ? size : sizeof DRIVER_SENTINEL;
+        DWORD written = size > (DWORD)sizeof DRIVER_SENTINEL ? size : (DWORD)sizeof DRIVER_SENTINEL;
         if (written > DRIVER_BUFFER_SIZE - 1)
             written = DRIVER_BUFFER_SIZE - 1;
         for (DWORD i = 0; i < written; i++) {

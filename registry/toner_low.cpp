@@ -20,7 +20,7 @@ int ApplyTonerLowSetting(const char *name)
     HKEY key;
     int result;
 
-    if (!IsKeyName(name) || !JoinKeyPath(path, sizeof path, MAKER_PREFIX, name, MONITOR_SETTINGS_SUFFIX)) {
+    if (!IsKeyName(name) || !JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, MONITOR_SETTINGS_SUFFIX)) {
         ShowError(TEXT_NO_PRODUCT_INFO);
         return 0;
     }
@@ -65,7 +65,7 @@ int RemoveTonerLowSetting()
     if (!PatchRecord(PATCH_LOAD, name) || !IsKeyName(name))
         return 0;
 
-    if (!JoinKeyPath(path, sizeof path, MAKER_PREFIX, name, MONITOR_SUFFIX))
+    if (!JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, MONITOR_SUFFIX))
         return 0;
     deleted = DeleteSubkey(path, MONITOR_SETTINGS_KEY_NAME);
     if (deleted != 1)
@@ -73,7 +73,7 @@ int RemoveTonerLowSetting()
 
     // Once the settings key is gone the warnings are back on; the keys above
     // it are tidied where they still open.
-    if (!JoinKeyPath(path, sizeof path, MAKER_PREFIX, name, ""))
+    if (!JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, ""))
         return 0;
     deleted = DeleteSubkey(path, MONITOR_KEY_NAME);
     if (deleted == 0)
