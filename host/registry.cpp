@@ -127,6 +127,14 @@ LONG Resolve(HKEY handle, std::shared_ptr<Key> &key)
     return key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
+// The open key and the names of a path below it, or the platform's error.
+LONG ResolvePath(HKEY handle, const char *path, std::shared_ptr<Key> &key, std::vector<std::string> &names)
+{
+    if (LONG error = Resolve(handle, key))
+        return error;
+    return SplitPath(path, names) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
+}
+
 HKEY NewHandle(const std::shared_ptr<Key> &key)
 {
     Registry &registry = State();
@@ -352,10 +360,8 @@ LONG WINAPI RegOpenKeyExA(HKEY parent, LPCSTR subKey, DWORD options, REGSAM desi
         return scope.Done(0);
     std::shared_ptr<host::Key> key;
     std::vector<std::string> names;
-    if (LONG error = host::Resolve(parent, key))
+    if (LONG error = host::ResolvePath(parent, subKey, key, names))
         return scope.Done(error);
-    if (!host::SplitPath(subKey, names))
-        return scope.Done(ERROR_BAD_PATHNAME);
     key = host::Find(key, names);
     if (!key)
         return scope.Done(ERROR_FILE_NOT_FOUND);
@@ -374,10 +380,8 @@ LONG WINAPI RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR cl
         return scope.Done(0);
     std::shared_ptr<host::Key> key;
     std::vector<std::string> names;
-    if (LONG error = host::Resolve(parent, key))
+    if (LONG error = host::ResolvePath(parent, subKey, key, names))
         return scope.Done(error);
-    if (!host::SplitPath(subKey, names))
-        return scope.Done(ERROR_BAD_PATHNAME);
     // Check the whole path before creating anything, so a refusal has no effect.
     std::shared_ptr<host::Key> walk = key;
     bool creates = false;
@@ -494,12 +498,10 @@ LONG WINAPI RegDeleteKeyA(HKEY parent, LPCSTR subKey)
         return scope.Done(0);
     std::shared_ptr<host::Key> key;
     std::vector<std::string> names;
-    if (LONG error = host::Resolve(parent, key))
-        return scope.Done(error);
     if (subKey == nullptr)
         return scope.Done(ERROR_INVALID_PARAMETER);
-    if (!host::SplitPath(subKey, names))
-        return scope.Done(ERROR_BAD_PATHNAME);
+    if (LONG error = host::ResolvePath(parent, subKey, key, names))
+        return scope.Done(error);
     // An empty name deletes the key itself, as the platform does.
     key = host::Find(key, names);
     if (!key)
