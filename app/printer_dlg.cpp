@@ -37,9 +37,10 @@ static int GetSelectedPrinter(HWND dialog, char *name)
     length = SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_GETLBTEXTLEN, (WPARAM)index, 0);
     if (length == CB_ERR || length <= 0 || length >= PRINTER_NAME_SIZE)
         return 0;
-    if (SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_GETLBTEXT, (WPARAM)index, (LPARAM)name) != length)
-        return 0;
-    return 1;
+    // The length asked for first may be larger than the text (Windows allows
+    // for double-byte characters); the buffer holds either.
+    length = SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_GETLBTEXT, (WPARAM)index, (LPARAM)name);
+    return length != CB_ERR && length > 0 && length < PRINTER_NAME_SIZE;
 }
 
 static void OnPrinterOk(HWND dialog)
