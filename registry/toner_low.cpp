@@ -38,50 +38,48 @@ int ApplyTonerLowSetting(const char *name)
     return result;
 }
 
+// What became of one subkey that the removal asked the platform to delete.
+enum { SUBKEY_DELETED, SUBKEY_ABSENT, SUBKEY_KEPT };
+
 // Opens parent under HKLM, deletes its subkey child and closes it again.
-// Returns -1 when the parent does not open, else whether the deletion worked.
 static int DeleteSubkey(const char *parent, const char *child)
 {
     HKEY key;
-    LONG result;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent, 0, KEY_ALL_ACCESS, &key);
 
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return -1;
-    // The platform refuses to delete a key that still has subkeys; that stops
-    // the removal here rather than taking another program's keys with it.
-    result = RegDeleteKeyA(key, child);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
+    if (result == ERROR_SUCCESS) {
+        // The platform refuses to delete a key that still has subkeys; that
+        // keeps another program's keys out of the removal.
+        result = RegDeleteKeyA(key, child);
+        RegCloseKey(key);
+    }
+    if (result == ERROR_SUCCESS)
+        return SUBKEY_DELETED;
+    // A parent that is not there has no such subkey either.
+    return result == ERROR_FILE_NOT_FOUND ? SUBKEY_ABSENT : SUBKEY_KEPT;
 }
 
 int RemoveTonerLowSetting()
 {
     char name[PRINTER_NAME_SIZE];
     char path[MONITOR_PATH_SIZE];
-    int deleted;
 
     // A record that names no single key could walk the deletions onto the
     // maker key itself; it is refused like one that cannot be read.
     if (!PatchRecord(PATCH_LOAD, name) || !IsKeyName(name))
         return 0;
 
-    if (!JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, MONITOR_SUFFIX))
-        return 0;
-    deleted = DeleteSubkey(path, MONITOR_SETTINGS_KEY_NAME);
-    if (deleted != 1)
+    // The warnings are back on once the settings key is gone, whoever removed
+    // it: a reinstalled monitor, or an earlier removal that stopped above it.
+    if (!JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, MONITOR_SUFFIX)
+        || DeleteSubkey(path, MONITOR_SETTINGS_KEY_NAME) == SUBKEY_KEPT)
         return 0;
 
-    // Once the settings key is gone the warnings are back on; the keys above
-    // it are tidied where they still open.
-    if (!JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, ""))
-        return 0;
-    deleted = DeleteSubkey(path, MONITOR_KEY_NAME);
-    if (deleted == 0)
-        return 0;
-    if (deleted == 1) {
-        if (DeleteSubkey(MAKER_KEY, name) == 0)
-            return 0;
-    }
+    // The keys above it are only tidied: one that still holds a key of the
+    // monitor's stays, and the switch-on stands all the same.
+    if (JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, "")
+        && DeleteSubkey(path, MONITOR_KEY_NAME) != SUBKEY_KEPT)
+        DeleteSubkey(MAKER_KEY, name);
 
     // The patch record goes last, so that a removal that failed can be retried.
     PatchRecord(PATCH_DELETE, name);

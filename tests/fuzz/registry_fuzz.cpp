@@ -244,6 +244,9 @@ void RunOperations(Input &in)
         CHECK(!host::KeyExists(MAKER + "\\" + recorded + "\\QUARVEN\\0.0") && !host::KeyExists(PATCH_RECORD_KEY));
     else
         CHECK(host::KeyExists(PATCH_RECORD_KEY) == hadRecord);
+    // The record never goes while the settings key it stands for is still there.
+    CHECK(!hadRecord || host::KeyExists(PATCH_RECORD_KEY) || !loadable
+          || !host::KeyExists(MAKER + "\\" + recorded + "\\QUARVEN\\0.0"));
 
     // A setting written for the printer found, or for any name at all.
     std::string other = in.Text(300);
