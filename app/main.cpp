@@ -2,17 +2,15 @@
 // outcome and the offer to restart.
 #include <windows.h>
 
+#include "../platform/report.h"
 #include "../registry/keys.h"
 #include "../registry/registry_ops.h"
 #include "../res/resource.h"
+#include "command_line.h"
 #include "dialogs.h"
+#include "flow.h"
+#include "messages.h"
 #include "ui.h"
-
-static const char TEXT_SWITCHED_OFF[] =
-    "Инсталлятор успешно обновил информацию о продукте. "
-    "Для активизации внесенных изменений необходимо перезагрузить компьютер.";
-static const char TEXT_SWITCHED_ON[] = "Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы";
-static const char TEXT_SWITCH_ON_FAILED[] = "Инсталлятор не смог включить сообщения 'Мало Тонера";
 
 enum { NOTICE_TEXT_SIZE = 2048 };
 
@@ -43,16 +41,23 @@ INT_PTR CALLBACK NoticeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     return FALSE;
 }
 
-static INT_PTR OnActionInit(HWND dialog)
+LONG TestPatchRecord()
 {
     HKEY key;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, KEY_ALL_ACCESS, &key);
+
+    // The key is only tested; its value is not read.
+    if (result == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return result;
+}
+
+static INT_PTR OnActionInit(HWND dialog)
+{
     // Only the direction that fits the current state can be chosen. A record
     // that cannot be opened with full access counts as absent.
-    int recorded = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, KEY_ALL_ACCESS, &key)
-                   == ERROR_SUCCESS;
+    int recorded = TestPatchRecord() == ERROR_SUCCESS;
 
-    if (recorded)
-        RegCloseKey(key);
     SendDlgItemMessageA(dialog, IDC_DISABLE_MESSAGES, BM_SETCHECK, recorded ? BST_UNCHECKED : BST_CHECKED, 0);
     SendDlgItemMessageA(dialog, IDC_ENABLE_MESSAGES, BM_SETCHECK, recorded ? BST_CHECKED : BST_UNCHECKED, 0);
     EnableWindow(GetDlgItem(dialog, recorded ? IDC_DISABLE_MESSAGES : IDC_ENABLE_MESSAGES), FALSE);
@@ -79,36 +84,54 @@ INT_PTR CALLBACK ActionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     return FALSE;
 }
 
-static void SwitchOff(HINSTANCE instance)
+int FinishChange(const char *text)
 {
-    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PRINTER), NULL, PrinterDlgProc, 0) != 0
-        && ShowConfirm(TEXT_SWITCHED_OFF))
-        RequestRestart();
+    if (!ShowConfirm(text))
+        return EXIT_RESTART_NEEDED;
+    return RequestRestart() ? EXIT_RESTARTING : EXIT_RESTART_NEEDED;
 }
 
-static void SwitchOn()
+int SwitchOn()
 {
-    if (!RemoveTonerLowSetting())
+    if (!RemoveTonerLowSetting()) {
         ShowError(TEXT_SWITCH_ON_FAILED);
-    else if (ShowConfirm(TEXT_SWITCHED_ON))
-        RequestRestart();
+        return EXIT_FAILED;
+    }
+    // A record left behind would tell a deployment tool that looks for it
+    // that the printer is still switched off; the dialogs do not report it.
+    if (IsUnattended() && TestPatchRecord() != ERROR_FILE_NOT_FOUND) {
+        LogEvent(LOG_RECORD_KEPT, PATCH_RECORD_KEY);
+        return EXIT_FAILED;
+    }
+    return FinishChange(TEXT_SWITCHED_ON);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
+static void RunDialogs(HINSTANCE instance)
 {
-    (void)previous;
-    (void)commandLine;
-    (void)showCommand;
-
     if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_NOTICE), NULL, NoticeDlgProc, (LPARAM)instance) == 0)
-        return 0;
+        return;
     switch (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ACTION), NULL, ActionDlgProc, 0)) {
     case ACTION_DISABLE_MESSAGES:
-        SwitchOff(instance);
+        if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PRINTER), NULL, PrinterDlgProc, 0) != 0)
+            FinishChange(TEXT_SWITCHED_OFF);
         break;
     case ACTION_ENABLE_MESSAGES:
         SwitchOn();
         break;
     }
+}
+
+// commandLine holds the arguments without the program's name.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
+{
+    RunOptions options;
+
+    (void)previous;
+    (void)showCommand;
+    ReadCommandLine(commandLine, &options);
+    if (options.run != RUN_DIALOGS)
+        return RunUnattended(options, commandLine);
+    // A person at the screen reads the outcome in the messages.
+    RunDialogs(instance);
     return 0;
 }

@@ -4,10 +4,10 @@
 
 #include "../registry/registry_ops.h"
 #include "../res/resource.h"
+#include "../platform/report.h"
 #include "dialogs.h"
-#include "ui.h"
-
-static const char TEXT_NO_PRINTER[] = "В системе не установлены поддерживамые продукты";
+#include "flow.h"
+#include "messages.h"
 
 static INT_PTR OnPrinterInit(HWND dialog)
 {
@@ -43,18 +43,21 @@ static int GetSelectedPrinter(HWND dialog, char *name)
     return length != CB_ERR && length > 0 && length < PRINTER_NAME_SIZE;
 }
 
+int ApplySwitchOff(const char *name)
+{
+    if (!ApplyTonerLowSetting(name))
+        return SWITCH_OFF_FAILED;
+    // The record is written only after the setting, so a failed write never
+    // leaves a record behind.
+    return PatchRecord(PATCH_STORE, (char *)name) ? SWITCH_OFF_DONE : SWITCH_OFF_NOT_RECORDED;
+}
+
 static void OnPrinterOk(HWND dialog)
 {
     char name[PRINTER_NAME_SIZE];
-    int applied = 0;
 
-    if (GetSelectedPrinter(dialog, name) && ApplyTonerLowSetting(name)) {
-        // The record is written only after the setting, so a failed write
-        // never leaves a record behind. Its own failure is not reported.
-        PatchRecord(PATCH_STORE, name);
-        applied = 1;
-    }
-    EndDialog(dialog, applied);
+    // The dialog does not report a record that could not be stored.
+    EndDialog(dialog, GetSelectedPrinter(dialog, name) && ApplySwitchOff(name) != SWITCH_OFF_FAILED);
 }
 
 INT_PTR CALLBACK PrinterDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

@@ -3,9 +3,28 @@
 // it imports) it enters WinMain directly; that keeps Brisvane.exe small.
 #include <windows.h>
 
+// WinMain gets the arguments without the program's name, as the C runtime
+// gives them: the name ends at its closing quote, or else at the first blank.
+static LPSTR ArgumentsOf(LPSTR line)
+{
+    if (*line == '"') {
+        line++;
+        while (*line != '\0' && *line != '"')
+            line++;
+        if (*line == '"')
+            line++;
+    } else {
+        while (*line != '\0' && *line != ' ' && *line != '\t')
+            line++;
+    }
+    while (*line == ' ' || *line == '\t')
+        line++;
+    return line;
+}
+
 // Never returns, so the calling convention does not matter; the plain name is
 // the one the linker takes as the entry point by default.
 extern "C" void WinMainCRTStartup()
 {
-    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, GetCommandLineA(), SW_SHOWDEFAULT));
+    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, ArgumentsOf(GetCommandLineA()), SW_SHOWDEFAULT));
 }

@@ -1,23 +1,17 @@
-// Every message box carries the program's caption and the stop icon, and has
-// no owner: the dialogs that come before it have already ended.
+// The restart request that follows a change.
 #include "ui.h"
 
 #include <windows.h>
 
-#include "../res/strings.h"
-
-void ShowError(const char *text)
-{
-    MessageBoxA(NULL, text, APP_TITLE, MB_ICONERROR);
-}
-
-int ShowConfirm(const char *text)
-{
-    return MessageBoxA(NULL, text, APP_TITLE, MB_ICONERROR | MB_OKCANCEL) == IDOK;
-}
+#include "../platform/report.h"
 
 static const char TEXT_RESTART_FAILED[] =
     "Не удалось перезагрузить компьютер. Перезагрузите его вручную для активизации внесенных изменений.";
+
+// What an unattended run tells the system about its restart: planned, for an
+// application's installation, so that the event log shows why the computer went down.
+static const DWORD RESTART_REASON_INSTALLATION = SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION
+                                                 | SHTDN_REASON_MINOR_INSTALLATION;
 
 // Windows refuses a restart to a process whose token has not enabled the
 // shutdown privilege, even for an administrator.
@@ -35,10 +29,14 @@ static void EnableShutdownPrivilege()
     CloseHandle(token);
 }
 
-void RequestRestart()
+int RequestRestart()
 {
     EnableShutdownPrivilege();
     // The changes are already in place; the user only has to restart by hand.
-    if (!ExitWindowsEx(EWX_REBOOT, 0))
+    if (!ExitWindowsEx(EWX_REBOOT, IsUnattended() ? RESTART_REASON_INSTALLATION : 0)) {
         ShowError(TEXT_RESTART_FAILED);
+        return 0;
+    }
+    LogEvent("Запрошена перезагрузка компьютера");
+    return 1;
 }

@@ -40,7 +40,7 @@ std::vector<std::string> ValueNames(const std::string &path);
 void SetReadOnly(const std::string &path, bool readOnly = true);
 // The whole tree as text, one line per key and per value, in a stable order.
 std::string Dump();
-// Registry keys and process tokens opened or created and not yet closed.
+// Registry keys, process tokens, mutexes and files opened or created and not yet closed.
 int OpenHandles();
 
 // ---- Registry: the record of calls made by the code under test ----
@@ -91,6 +91,15 @@ void FailRestart(DWORD error);
 // The named token call ("OpenProcessToken", "LookupPrivilegeValueA",
 // "AdjustTokenPrivileges") fails from now on.
 void FailTokenCall(const std::string &function);
+
+// ---- Kernel objects of an unattended run ----
+// Another process holds a mutex of this name from now on.
+void HoldMutex(const std::string &name);
+// Opening this file fails with ERROR_ACCESS_DENIED.
+void FailFile(const std::string &path);
+// What was written to the file so far ("" for none); the local time is
+// always 2026-12-08 09:05:03.
+std::string FileText(const std::string &path);
 
 struct Control {
     int id;

@@ -202,11 +202,13 @@ std::string Describe(HKEY parent, const char *subKey)
 }  // namespace
 
 void ResetUi();
+void ResetKernel();
 
 void Reset()
 {
     State() = Registry();
     ResetUi();
+    ResetKernel();
 }
 
 std::shared_ptr<Key> CreateAlong(std::shared_ptr<Key> key, const std::vector<std::string> &names)
@@ -319,10 +321,11 @@ std::string Dump()
 }
 
 int OpenTokens();
+int OpenKernelHandles();
 
 int OpenHandles()
 {
-    return (int)State().handles.size() + OpenTokens();
+    return (int)State().handles.size() + OpenTokens() + OpenKernelHandles();
 }
 
 const std::vector<RegCall> &RegCalls()

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdarg>
+#include <cstdio>
+
 namespace host {
 
 unsigned char FoldCase(unsigned char c)
@@ -56,4 +59,13 @@ int WINAPI lstrlenA(LPCSTR text)
 int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second)
 {
     return host::CompareNoCase(first ? first : "", second ? second : "");
+}
+
+int wsprintfA(LPSTR buffer, LPCSTR format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int length = std::vsnprintf(buffer, 1024, format, args);
+    va_end(args);
+    return length < 1024 ? length : 1023;
 }

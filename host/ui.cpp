@@ -467,6 +467,14 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason)
     return error == 0;
 }
 
+namespace host {
+bool CloseKernelHandle(HANDLE handle);
+void SetLastErrorCode(DWORD error)
+{
+    State().lastError = error;
+}
+}  // namespace host
+
 static const uintptr_t TOKEN_HANDLE = 0x7000;
 static const DWORD SHUTDOWN_LUID = 19;
 
@@ -515,6 +523,8 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEG
 
 BOOL WINAPI CloseHandle(HANDLE handle)
 {
+    if (host::CloseKernelHandle(handle))
+        return TRUE;
     if (handle != reinterpret_cast<HANDLE>(TOKEN_HANDLE) || host::State().openTokens == 0)
         return FALSE;
     host::State().openTokens--;

@@ -78,3 +78,8 @@ int FindSupportedPrinter(char *name)
         lstrcpyA(name, printer);
     return found;
 }
+
+int IsSupportedPrinter(const char *name)
+{
+    return IsKeyName(name) && HasSupportedDriver(name);
+}

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "../platform/report.h"
 #include "keys.h"
 
 static int StoreRecord(const char *name)
@@ -17,7 +18,10 @@ static int StoreRecord(const char *name)
     result = RegSetValueExA(key, PATCH_RECORD_VALUE, 0, REG_SZ, (const BYTE *)name,
                             (DWORD)lstrlenA(name));
     RegCloseKey(key);
-    return result == ERROR_SUCCESS;
+    if (result != ERROR_SUCCESS)
+        return 0;
+    LogEvent(LOG_WRITTEN, PATCH_RECORD_KEY, LOG_RECORD_NAME_SET, name);
+    return 1;
 }
 
 static int LoadRecord(char *name)
@@ -49,7 +53,10 @@ static int LoadRecord(char *name)
 
 static int DeleteRecord()
 {
-    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY) == ERROR_SUCCESS;
+    if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY) != ERROR_SUCCESS)
+        return 0;
+    LogEvent(LOG_DELETED, PATCH_RECORD_KEY);
+    return 1;
 }
 
 int PatchRecord(int selector, char *name)

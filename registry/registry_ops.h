@@ -17,8 +17,14 @@ int PatchRecord(int selector, char *name);
 // name (PRINTER_NAME_SIZE bytes). Writes name only on success. Shows no message.
 int FindSupportedPrinter(char *name);
 
+// Whether the printer of that name is installed with a supported driver.
+int IsSupportedPrinter(const char *name);
+
 // Writes TonerLow = 1 for the printer; shows its own message on failure.
 int ApplyTonerLowSetting(const char *name);
+
+// Whether TonerLow = 1 stands for the printer.
+int TonerLowStands(const char *name);
 
 // Removes the monitor settings of the recorded printer, then the patch record.
 // Shows no message.

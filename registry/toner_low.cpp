@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "../app/ui.h"
+#include "../platform/report.h"
 #include "key_path.h"
 #include "keys.h"
 
@@ -35,7 +35,27 @@ int ApplyTonerLowSetting(const char *name)
     RegCloseKey(key);
     if (!result)
         ShowError(TEXT_UPDATE_FAILED);
+    else
+        LogEvent(LOG_WRITTEN, path, "\\", LOG_TONER_LOW_SET);
     return result;
+}
+
+int TonerLowStands(const char *name)
+{
+    char path[MONITOR_PATH_SIZE];
+    HKEY key;
+    DWORD type;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    LONG result;
+
+    if (!IsKeyName(name) || !JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, MONITOR_SETTINGS_SUFFIX))
+        return 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    result = RegQueryValueExA(key, TONER_LOW_VALUE, NULL, &type, (BYTE *)&value, &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value && value == 1;
 }
 
 // What became of one subkey that the removal asked the platform to delete.
@@ -53,8 +73,10 @@ static int DeleteSubkey(const char *parent, const char *child)
         result = RegDeleteKeyA(key, child);
         RegCloseKey(key);
     }
-    if (result == ERROR_SUCCESS)
+    if (result == ERROR_SUCCESS) {
+        LogEvent(LOG_DELETED, parent, "\\", child);
         return SUBKEY_DELETED;
+    }
     // A parent that is not there has no such subkey either.
     return result == ERROR_FILE_NOT_FOUND ? SUBKEY_ABSENT : SUBKEY_KEPT;
 }

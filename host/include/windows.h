@@ -23,6 +23,7 @@ typedef const CHAR *LPCSTR;
 typedef BYTE *LPBYTE;
 typedef DWORD *LPDWORD;
 typedef void *LPVOID;
+typedef const void *LPCVOID;
 typedef void *HANDLE;
 typedef HANDLE *PHANDLE;
 typedef uintptr_t ULONG_PTR;
@@ -60,6 +61,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
 #define KEY_ALL_ACCESS 0xF003F
 #define KEY_READ 0x20019
+#define KEY_QUERY_VALUE 0x0001
 #define REG_NONE 0
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2
@@ -75,6 +77,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_NOT_ALL_ASSIGNED 1300L
 #define ERROR_PRIVILEGE_NOT_HELD 1314L
@@ -96,6 +99,8 @@ LPSTR WINAPI lstrcpyA(LPSTR destination, LPCSTR source);
 LPSTR WINAPI lstrcatA(LPSTR destination, LPCSTR source);
 int WINAPI lstrlenA(LPCSTR text);
 int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second);
+// Writes at most 1024 bytes, as Windows does.
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 
 // Dialogs, controls and message boxes
 #define WM_INITDIALOG 0x0110
@@ -120,7 +125,11 @@ int WINAPI lstrcmpiA(LPCSTR first, LPCSTR second);
 #define MB_OK 0x0
 #define MB_OKCANCEL 0x1
 #define MB_ICONERROR 0x10
+#define MB_ICONINFORMATION 0x40
 #define EWX_REBOOT 0x2
+#define SHTDN_REASON_MAJOR_APPLICATION 0x00040000
+#define SHTDN_REASON_MINOR_INSTALLATION 0x00000002
+#define SHTDN_REASON_FLAG_PLANNED 0x80000000
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,
                                LPARAM initParam);
@@ -157,6 +166,23 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
 BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD bufferLength,
                                   PTOKEN_PRIVILEGES previousState, LPDWORD returnLength);
 BOOL WINAPI CloseHandle(HANDLE handle);
+
+// Kernel objects of an unattended run: its mutex, its log file, the time.
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define FILE_APPEND_DATA 0x0004
+#define FILE_SHARE_READ 0x1
+#define FILE_SHARE_WRITE 0x2
+#define OPEN_ALWAYS 4
+#define FILE_ATTRIBUTE_NORMAL 0x80
+typedef struct SYSTEMTIME {
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+typedef struct OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
 DWORD WINAPI GetLastError();
 
 #endif

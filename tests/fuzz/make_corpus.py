@@ -4,7 +4,8 @@
 The input is read front to back: printer count, then per printer its name
 (16-bit little-endian length and bytes) and driver mode; the patch record mode
 with its data; extra keys under the maker key; an enumeration fault; a name to
-apply the setting to; the user's choices in the installer's dialogs."""
+apply the setting to; the user's choices in the installer's dialogs; a command
+line and how often it repeats."""
 import os
 import struct
 
@@ -16,9 +17,9 @@ def printer(name, mode, *rest): return text(name) + bytes([mode]) + b''.join(res
 
 def supported(row): return bytes([row])
 
-def tail(record=b'\0', maker=(), fault=b'\0', other=b'', on_found=1, choices=0):
+def tail(record=b'\0', maker=(), fault=b'\0', other=b'', on_found=1, choices=0, line=b'', repeats=0):
     return (record + bytes([len(maker)]) + b''.join(text(m) for m in maker) + fault
-            + text(other) + bytes([on_found, choices]))
+            + text(other) + bytes([on_found, choices]) + text(line) + bytes([repeats]))
 
 inputs = {
     'switch_off': bytes([1]) + printer(b'Office', SZ_NUL, supported(2)) + tail(),
@@ -32,6 +33,10 @@ inputs = {
     'long_names_enum_fault': bytes([3]) + printer(b'L' * 254, SZ_NUL, supported(1))
         + printer(b'M' * 208, SZ_NUL, supported(1)) + printer(b'N' * 207, SZ, supported(3))
         + tail(fault=bytes([0x03, 0]), other=b'X' * 300),
+    'unattended_off_quoted': bytes([1]) + printer(b'Office Printer', SZ_NUL, supported(6))
+        + tail(choices=1, line=b'/off /printer "Office Printer" /restart /log C:\\run.log'),
+    'unattended_on_backslashes': bytes([1]) + printer(b'Office', SZ_NUL, supported(6))
+        + tail(record=bytes([0x23, 1, 0]), choices=1, line=b'-ON /log "C:\\a \\"b\\\\" ', repeats=3),
 }
 
 here = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'corpus')

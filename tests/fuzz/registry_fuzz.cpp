@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/dialogs.h"
 #include "host.h"
 #include "registry/keys.h"
@@ -294,6 +295,34 @@ void RunInstaller(Input &in)
     CHECK(errors <= 1);
 }
 
+// Any bytes as the command line, repeated up to some 40,000 characters: the
+// words fit their buffers or the line is not understood (87), and an
+// unattended run ends with one of its exit codes and shows no window.
+void RunCommandLine(Input &in)
+{
+    std::string line;
+    const std::string piece = in.Text(600);
+    const int repeats = 1 + in.Byte() % 64;
+    for (int i = 0; i < repeats; i++)
+        line += piece;
+    line = line.c_str();
+
+    RunOptions options;
+    std::memset(&options, 0x5A, sizeof options);
+    ReadCommandLine(line.c_str(), &options);
+    CHECK(options.run >= RUN_DIALOGS && options.run <= RUN_BAD_COMMAND_LINE);
+    CHECK(std::memchr(options.printer, '\0', sizeof options.printer) != nullptr);
+    CHECK(std::memchr(options.log, '\0', sizeof options.log) != nullptr);
+    if (options.run == RUN_DIALOGS)
+        return;
+    const size_t boxes = host::MessageBoxes().size();
+    const int code = WinMain(host::Instance(), nullptr, &line[0], 1);
+    CHECK(host::OpenHandles() == 0 && host::UnscriptedDialogs() == 0);
+    CHECK(host::MessageBoxes().size() == boxes + (options.run == RUN_USAGE));
+    CHECK(options.run != RUN_BAD_COMMAND_LINE || code == 87);
+    CHECK(code == 0 || code == 87 || code == 1168 || code == 1603 || code == 1641 || code == 3010);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -303,6 +332,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Seed(in);
     RunOperations(in);
     RunInstaller(in);
+    RunCommandLine(in);
     host::Reset();
     return 0;
 }

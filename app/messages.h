@@ -1,0 +1,40 @@
+// The texts of the installer's messages, code page 1251 bytes in the data.
+// A person at the screen reads them in message boxes; an unattended run
+// writes them into its log.
+#ifndef BRISVANE_MESSAGES_H
+#define BRISVANE_MESSAGES_H
+
+inline constexpr char TEXT_SWITCHED_OFF[] =
+    "Инсталлятор успешно обновил информацию о продукте. "
+    "Для активизации внесенных изменений необходимо перезагрузить компьютер.";
+inline constexpr char TEXT_SWITCHED_ON[] = "Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы";
+inline constexpr char TEXT_SWITCH_ON_FAILED[] = "Инсталлятор не смог включить сообщения 'Мало Тонера";
+inline constexpr char TEXT_NO_PRINTER[] = "В системе не установлены поддерживамые продукты";
+
+// Only an unattended run, which has no dialogs to show its state, says these.
+inline constexpr char TEXT_USAGE[] =
+    "Без параметров: диалоги инсталлятора. Без окон:\n"
+    "/off [/printer \"ИМЯ\"] - отключить сообщения 'Мало Тонера'\n"
+    "/on - включить их снова\n"
+    "/restart - перезагрузить компьютер после изменения\n"
+    "/log ФАЙЛ - дописать отчет в ФАЙЛ\n\n"
+    "Коды: 0 менять нечего, 3010 нужна перезагрузка, 1641 перезагрузка запрошена, 1603 ошибка, "
+    "1168 нет принтера, 1618 идет другой запуск, 87 неверные параметры";
+inline constexpr char LOG_STARTED[] = "Запуск: ";
+inline constexpr char LOG_BAD_COMMAND_LINE[] = "Неверная командная строка (справка: /?)";
+inline constexpr char LOG_ALREADY_RUNNING[] = "Уже идет другой запуск";
+inline constexpr char LOG_PRINTER[] = "Принтер: ";
+inline constexpr char LOG_PRINTER_NOT_SUPPORTED[] = "Нет поддерживаемого принтера: ";
+inline constexpr char LOG_OTHER_PRINTER[] = "Сообщения отключены для другого принтера: ";
+inline constexpr char LOG_ALREADY_OFF[] = "Сообщения уже отключены";
+inline constexpr char LOG_NO_RECORD[] = "Нет записи HKLM\\";
+inline constexpr char LOG_RECORD_UNREADABLE[] = "Не открывается HKLM\\";
+inline constexpr char LOG_NOT_RECORDED[] = "Не удалось записать HKLM\\";
+inline constexpr char LOG_RECORD_KEPT[] = "Не удалось удалить HKLM\\";
+inline constexpr char LOG_NOW_OFF[] = "Сейчас TonerLow = 1 для: ";
+inline constexpr char LOG_NOW_ON[] = "Сейчас нет TonerLow для: ";
+inline constexpr char LOG_NOW_RECORDED[] = "Сейчас записан: ";
+inline constexpr char LOG_NOW_NO_RECORD[] = "Сейчас записи нет";
+inline constexpr char LOG_EXIT[] = "Код завершения: %d";
+
+#endif

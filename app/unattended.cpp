@@ -1,0 +1,143 @@
+// The unattended run, for deployment tools that start the installer on many
+// computers with no one at the screen and read its exit code as they read the
+// Windows Installer's. It takes the roads the dialogs take after OK.
+#include <windows.h>
+
+#include "../platform/report.h"
+#include "../registry/keys.h"
+#include "../registry/registry_ops.h"
+#include "../res/strings.h"
+#include "flow.h"
+#include "messages.h"
+
+// Held for the whole run, so that a second run started meanwhile (by a
+// deployment tool's retry, or a second tool) changes nothing. Global, since
+// runs may come from services and from several sessions.
+static const char UNATTENDED_MUTEX[] = "Global\\BrisvaneRun";
+
+// What stands after a failure, for whoever reads the log.
+static void LogState(const char *name)
+{
+    char recorded[PRINTER_NAME_SIZE];
+
+    if (name[0] != '\0')
+        LogEvent(TonerLowStands(name) ? LOG_NOW_OFF : LOG_NOW_ON, name);
+    if (PatchRecord(PATCH_LOAD, recorded))
+        LogEvent(LOG_NOW_RECORDED, recorded);
+    else
+        LogEvent(LOG_NOW_NO_RECORD);
+}
+
+static int Failed(const char *name)
+{
+    LogState(name);
+    return EXIT_FAILED;
+}
+
+static int UnattendedSwitchOff(const char *printer)
+{
+    char found[PRINTER_NAME_SIZE];
+    char recorded[PRINTER_NAME_SIZE];
+    const char *name = printer;
+
+    if (printer[0] != '\0') {
+        if (!IsSupportedPrinter(printer)) {
+            LogEvent(LOG_PRINTER_NOT_SUPPORTED, printer);
+            return EXIT_NO_PRINTER;
+        }
+    } else if (FindSupportedPrinter(found)) {
+        name = found;
+    } else {
+        ShowError(TEXT_NO_PRINTER);
+        return EXIT_NO_PRINTER;
+    }
+    LogEvent(LOG_PRINTER, name);
+    // The record holds one name: a second printer is not switched off over it.
+    if (PatchRecord(PATCH_LOAD, recorded)) {
+        if (lstrcmpiA(recorded, name) != 0) {
+            LogEvent(LOG_OTHER_PRINTER, recorded);
+            return Failed(name);
+        }
+        if (TonerLowStands(name)) {
+            LogEvent(LOG_ALREADY_OFF);
+            return EXIT_NOTHING_TO_DO;
+        }
+    }
+    switch (ApplySwitchOff(name)) {
+    case SWITCH_OFF_FAILED:
+        return Failed(name);
+    case SWITCH_OFF_NOT_RECORDED:
+        LogEvent(LOG_NOT_RECORDED, PATCH_RECORD_KEY);
+        return Failed(name);
+    }
+    return FinishChange(TEXT_SWITCHED_OFF);
+}
+
+static int UnattendedSwitchOn()
+{
+    char recorded[PRINTER_NAME_SIZE];
+    LONG record = TestPatchRecord();
+    int code;
+
+    if (record == ERROR_FILE_NOT_FOUND) {
+        LogEvent(LOG_NO_RECORD, PATCH_RECORD_KEY);
+        return EXIT_NOTHING_TO_DO;
+    }
+    if (record != ERROR_SUCCESS) {
+        LogEvent(LOG_RECORD_UNREADABLE, PATCH_RECORD_KEY);
+        return EXIT_FAILED;
+    }
+    if (!PatchRecord(PATCH_LOAD, recorded))
+        recorded[0] = '\0';
+    LogEvent(LOG_PRINTER, recorded);
+    code = SwitchOn();
+    return code == EXIT_FAILED ? Failed(recorded) : code;
+}
+
+static int RunLocked(const RunOptions &options)
+{
+    HANDLE mutex = CreateMutexA(NULL, FALSE, UNATTENDED_MUTEX);
+    int code;
+
+    // A mutex of another session's run may be there but refused to us.
+    if (mutex == NULL || GetLastError() == ERROR_ALREADY_EXISTS) {
+        LogEvent(LOG_ALREADY_RUNNING);
+        code = EXIT_ALREADY_RUNNING;
+    } else {
+        code = options.run == RUN_SWITCH_OFF ? UnattendedSwitchOff(options.printer) : UnattendedSwitchOn();
+    }
+    if (mutex != NULL)
+        CloseHandle(mutex);
+    return code;
+}
+
+int RunUnattended(const RunOptions &options, const char *arguments)
+{
+    HANDLE log = INVALID_HANDLE_VALUE;
+    char outcome[sizeof LOG_EXIT + 16];
+    int code;
+
+    if (options.run == RUN_USAGE) {
+        MessageBoxA(NULL, TEXT_USAGE, APP_TITLE, MB_ICONINFORMATION);
+        return EXIT_NOTHING_TO_DO;
+    }
+    // Appended to, never truncated; a log that does not open stops nothing,
+    // since the exit code tells the outcome all the same.
+    if (options.log[0] != '\0')
+        log = CreateFileA(options.log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, NULL);
+    ReportUnattended(log, options.restart);
+    LogEvent(LOG_STARTED, arguments);
+    if (options.run == RUN_BAD_COMMAND_LINE) {
+        LogEvent(LOG_BAD_COMMAND_LINE);
+        code = EXIT_BAD_COMMAND_LINE;
+    } else {
+        code = RunLocked(options);
+    }
+    // One number in a buffer sized for any.
+    wsprintfA(outcome, LOG_EXIT, code);
+    LogEvent(outcome);
+    if (log != INVALID_HANDLE_VALUE)
+        CloseHandle(log);
+    return code;
+}

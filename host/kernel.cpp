@@ -1,0 +1,104 @@
+// The kernel objects of an unattended run: a named mutex that another process
+// may hold, log files kept in memory, and a fixed local time.
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "host.h"
+#include "text.h"
+
+namespace host {
+
+struct Kernel {
+    std::set<std::string, NoCaseLess> heldMutexes;
+    std::set<std::string, NoCaseLess> failingFiles;
+    std::map<std::string, std::string, NoCaseLess> files;
+    std::map<HANDLE, std::string> openFiles;  // handle to path; mutexes map to ""
+    uintptr_t nextHandle = 0x9000;
+};
+
+static Kernel &KernelState()
+{
+    static Kernel kernel;
+    return kernel;
+}
+
+void SetLastErrorCode(DWORD error);
+
+void ResetKernel()
+{
+    KernelState() = Kernel();
+}
+
+void HoldMutex(const std::string &name)
+{
+    KernelState().heldMutexes.insert(name);
+}
+
+void FailFile(const std::string &path)
+{
+    KernelState().failingFiles.insert(path);
+}
+
+std::string FileText(const std::string &path)
+{
+    auto found = KernelState().files.find(path);
+    return found == KernelState().files.end() ? std::string() : found->second;
+}
+
+int OpenKernelHandles()
+{
+    return (int)KernelState().openFiles.size();
+}
+
+bool CloseKernelHandle(HANDLE handle)
+{
+    return KernelState().openFiles.erase(handle) == 1;
+}
+
+static HANDLE NewHandle(const std::string &path)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(KernelState().nextHandle += 4);
+    KernelState().openFiles[handle] = path;
+    return handle;
+}
+
+}  // namespace host
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name)
+{
+    // Another process's mutex of the same name opens as the same object.
+    host::SetLastErrorCode(name != nullptr && host::KernelState().heldMutexes.count(name) ? ERROR_ALREADY_EXISTS
+                                                                                          : ERROR_SUCCESS);
+    return host::NewHandle("");
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
+                          HANDLE)
+{
+    host::Kernel &kernel = host::KernelState();
+    if (kernel.failingFiles.count(path) || access != FILE_APPEND_DATA || disposition != OPEN_ALWAYS) {
+        host::SetLastErrorCode(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    kernel.files[path];
+    host::SetLastErrorCode(ERROR_SUCCESS);
+    return host::NewHandle(path);
+}
+
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
+{
+    auto found = host::KernelState().openFiles.find(file);
+    if (found == host::KernelState().openFiles.end() || found->second.empty())
+        return FALSE;
+    host::KernelState().files[found->second].append(static_cast<const char *>(data), size);
+    *written = size;
+    return TRUE;
+}
+
+void WINAPI GetLocalTime(LPSYSTEMTIME time)
+{
+    *time = SYSTEMTIME{ 2026, 12, 2, 8, 9, 5, 3, 0 };
+}

@@ -1,0 +1,26 @@
+// Where the program's messages go. A person at the screen gets message boxes.
+// An unattended run shows no window at all, since nobody is there to answer
+// one and a deployment tool would wait for it for ever: its messages, and
+// every key or value it writes or deletes, go to its log instead.
+#ifndef BRISVANE_REPORT_H
+#define BRISVANE_REPORT_H
+
+#include <windows.h>
+
+// From here on the run is unattended: no window, messages go to `log` (an
+// open file, or INVALID_HANDLE_VALUE for none), and every confirmation is
+// answered with `confirm`, as the person who started the run chose.
+void ReportUnattended(HANDLE log, int confirm);
+int IsUnattended();
+
+// A failure, or a notice that there is nothing to do: OK only.
+void ShowError(const char *text);
+
+// A success that offers a restart: returns nonzero when the user chose OK.
+int ShowConfirm(const char *text);
+
+// One line of an unattended run's log, the texts one after the other; a run
+// with a person at the screen keeps no log.
+void LogEvent(const char *first, const char *second = "", const char *third = "", const char *fourth = "");
+
+#endif

@@ -1,0 +1,212 @@
+// The unattended run: the command line as deployment tools write it, and each
+// outcome with its exit code, its registry state and its log, never a window.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/command_line.h"
+#include "fixture.h"
+#include "host.h"
+
+using namespace fixture;
+
+namespace {
+
+struct Parse {
+    std::string line;
+    int run;
+    bool restart;
+    std::string printer;
+    std::string log;
+};
+void PrintTo(const Parse &p, std::ostream *os) { *os << "\"" << p.line.substr(0, 60) << "\""; }
+
+class CommandLine : public ::testing::TestWithParam<Parse> {};
+
+TEST_P(CommandLine, ReadsSwitchesAndWordsAsWindowsToolsWriteThem)
+{
+    const Parse &p = GetParam();
+    RunOptions options;
+    std::memset(&options, 0x5A, sizeof options);
+    ReadCommandLine(p.line.c_str(), &options);
+    EXPECT_EQ(p.run, options.run);
+    EXPECT_EQ(p.restart, options.restart != 0);
+    EXPECT_EQ(p.printer, std::string(options.printer, strnlen(options.printer, sizeof options.printer)));
+    EXPECT_EQ(p.log, std::string(options.log, strnlen(options.log, sizeof options.log)));
+}
+
+const std::string LONG_NAME(255, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    , CommandLine,
+    ::testing::Values(
+        Parse{ "", RUN_DIALOGS, false, "", "" }, Parse{ " \t ", RUN_DIALOGS, false, "", "" },
+        Parse{ "/off", RUN_SWITCH_OFF, false, "", "" }, Parse{ "-OFF", RUN_SWITCH_OFF, false, "", "" },
+        Parse{ "/On", RUN_SWITCH_ON, false, "", "" },
+        Parse{ "/on /restart /log C:\\logs\\run.log", RUN_SWITCH_ON, true, "", "C:\\logs\\run.log" },
+        Parse{ "/printer \"Office Printer\" -off", RUN_SWITCH_OFF, false, "Office Printer", "" },
+        Parse{ "/off /printer \"\xCE\xF4\xE8\xF1\"", RUN_SWITCH_OFF, false, "\xCE\xF4\xE8\xF1", "" },
+        Parse{ "/off /printer " + LONG_NAME, RUN_SWITCH_OFF, false, LONG_NAME, "" },
+        // Quotes and backslashes as the C runtime reads them.
+        Parse{ "/off /printer \"a \\\"b\\\"\"", RUN_SWITCH_OFF, false, "a \"b\"", "" },
+        Parse{ "/off /printer \"say \"\"hi\"\"\"", RUN_SWITCH_OFF, false, "say \"hi\"", "" },
+        Parse{ "/off /log \"C:\\new logs\\\\\"", RUN_SWITCH_OFF, false, "", "C:\\new logs\\" },
+        Parse{ "/off /log \\\\server\\share\\a.log", RUN_SWITCH_OFF, false, "", "\\\\server\\share\\a.log" },
+        Parse{ "/?", RUN_USAGE, false, "", "" }, Parse{ "-HELP /off", RUN_USAGE, false, "", "" },
+        // Not understood; a log named before the fault is kept to report it.
+        Parse{ "/off /on", RUN_BAD_COMMAND_LINE, false, "", "" },
+        Parse{ "/on /printer Lab", RUN_BAD_COMMAND_LINE, false, "Lab", "" },
+        Parse{ "/log run.log /restart", RUN_BAD_COMMAND_LINE, true, "", "run.log" },
+        Parse{ "/off /frobnicate", RUN_BAD_COMMAND_LINE, false, "", "" },
+        Parse{ "off", RUN_BAD_COMMAND_LINE, false, "", "" },
+        Parse{ "/off /off", RUN_BAD_COMMAND_LINE, false, "", "" },
+        Parse{ "/off /printer", RUN_BAD_COMMAND_LINE, false, "", "" },
+        Parse{ "/off /printer \"\"", RUN_BAD_COMMAND_LINE, false, "", "" },
+        Parse{ "/log x.log /off /printer \"Lab", RUN_BAD_COMMAND_LINE, false, "", "x.log" },
+        Parse{ "/off /printer " + LONG_NAME + "y", RUN_BAD_COMMAND_LINE, false, "", "" },
+        Parse{ "/off /log C:\\" + std::string(300, 'l'), RUN_BAD_COMMAND_LINE, false, "", "" },
+        Parse{ "/off " + std::string(40000, '\\') + "\"", RUN_BAD_COMMAND_LINE, false, "", "" }));
+
+// ---- Outcomes ----
+
+const char LOG[] = "C:\\deploy\\brisvane.log";
+const char MUTEX[] = "Global\\BrisvaneRun";
+
+enum Seed { NONE, OFFICE, OFFICE_SWITCHED_OFF, STUDIO_SWITCHED_OFF, OFFICE_RECORDED_ONLY, ANOTHER_RUN };
+
+struct Outcome {
+    const char *name;
+    Seed seed;
+    std::string arguments;
+    int exitCode;
+    bool tonerLow;         // TonerLow = 1 stands for Office afterwards
+    const char *recorded;  // the record's name afterwards, nullptr: no record
+    int restarts;
+    std::vector<std::string> log;  // every line, without the time
+};
+void PrintTo(const Outcome &o, std::ostream *os) { *os << o.name; }
+
+class Unattended : public HostTest, public ::testing::WithParamInterface<Outcome> {};
+
+TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
+{
+    const Outcome &o = GetParam();
+    if (o.seed != NONE) {
+        AddPrinter("Lab", "LaserJet");
+        AddPrinter("Office", "TX 212");
+        AddPrinter("Studio", "CORVANA 5d");
+    }
+    if (o.seed == OFFICE_SWITCHED_OFF)
+        SeedSwitchedOff("Office");
+    if (o.seed == STUDIO_SWITCHED_OFF)
+        SeedSwitchedOff("Studio");
+    if (o.seed == OFFICE_RECORDED_ONLY)
+        host::SetValue(RECORD, "Printer Name", REG_SZ, "Office");
+    if (o.seed == ANOTHER_RUN)
+        host::HoldMutex(MUTEX);
+
+    std::string arguments = o.arguments + " /log " + LOG;
+    EXPECT_EQ(o.exitCode, WinMain(host::Instance(), nullptr, &arguments[0], 1));
+
+    EXPECT_TRUE(host::Dialogs().empty());
+    EXPECT_TRUE(host::MessageBoxes().empty());
+    EXPECT_EQ(o.tonerLow, fixture::TonerLowStands("Office"));
+    auto record = host::GetValue(RECORD, "Printer Name");
+    EXPECT_EQ(o.recorded != nullptr, record.has_value());
+    if (record && o.recorded) {
+        EXPECT_EQ(o.recorded, record->data.substr(0, record->data.find('\0')));
+    }
+    ASSERT_EQ((size_t)o.restarts, host::RestartRequests().size());
+    if (o.restarts) {
+        EXPECT_EQ(0x80040002u, host::RestartRequests()[0].reason);
+    }
+
+    std::string expected;
+    for (const std::string &line : o.log)
+        expected += "2026-12-08 09:05:03 " + line + "\r\n";
+    EXPECT_EQ(expected, host::FileText(LOG));
+}
+
+const std::string STARTED = "Запуск: ";
+const std::string SETTINGS = "HKLM\\SOFTWARE\\Merravin\\Office\\QUARVEN";
+
+INSTANTIATE_TEST_SUITE_P(
+    , Unattended,
+    ::testing::Values(
+        Outcome{ "switch-off", OFFICE, "/off", 3010, true, "Office", 0,
+                 { STARTED + "/off /log " + LOG, "Принтер: Office",
+                   "Записано: " + SETTINGS + "\\0.0\\TonerLow = 1 (REG_DWORD)",
+                   "Записано: HKLM\\SOFTWARE\\Brisvane\\Printer Name = Office",
+                   "Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных изменений "
+                   "необходимо перезагрузить компьютер.",
+                   "Код завершения: 3010" } },
+        Outcome{ "switch-off with restart", OFFICE, "/off /restart", 1641, true, "Office", 1,
+                 { STARTED + "/off /restart /log " + LOG, "Принтер: Office",
+                   "Записано: " + SETTINGS + "\\0.0\\TonerLow = 1 (REG_DWORD)",
+                   "Записано: HKLM\\SOFTWARE\\Brisvane\\Printer Name = Office",
+                   "Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных изменений "
+                   "необходимо перезагрузить компьютер.",
+                   "Запрошена перезагрузка компьютера", "Код завершения: 1641" } },
+        Outcome{ "switch-off already done", OFFICE_SWITCHED_OFF, "/off", 0, true, "Office", 0,
+                 { STARTED + "/off /log " + LOG, "Принтер: Office", "Сообщения уже отключены",
+                   "Код завершения: 0" } },
+        // The monitor lost the setting since: it is written again.
+        Outcome{ "switch-off over a record without the setting", OFFICE_RECORDED_ONLY, "/off", 3010, true, "Office",
+                 0,
+                 { STARTED + "/off /log " + LOG, "Принтер: Office",
+                   "Записано: " + SETTINGS + "\\0.0\\TonerLow = 1 (REG_DWORD)",
+                   "Записано: HKLM\\SOFTWARE\\Brisvane\\Printer Name = Office",
+                   "Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных изменений "
+                   "необходимо перезагрузить компьютер.",
+                   "Код завершения: 3010" } },
+        Outcome{ "switch-off of a second printer", STUDIO_SWITCHED_OFF, "/off /printer office", 1603, false, "Studio",
+                 0,
+                 { STARTED + "/off /printer office /log " + LOG, "Принтер: office",
+                   "Сообщения отключены для другого принтера: Studio", "Сейчас нет TonerLow для: office",
+                   "Сейчас записан: Studio", "Код завершения: 1603" } },
+        Outcome{ "named printer without a supported driver", OFFICE, "/off /printer Lab", 1168, false, nullptr, 0,
+                 { STARTED + "/off /printer Lab /log " + LOG, "Нет поддерживаемого принтера: Lab",
+                   "Код завершения: 1168" } },
+        Outcome{ "no supported printer", NONE, "/off", 1168, false, nullptr, 0,
+                 { STARTED + "/off /log " + LOG, "В системе не установлены поддерживамые продукты",
+                   "Код завершения: 1168" } },
+        Outcome{ "switch-on", OFFICE_SWITCHED_OFF, "/on", 3010, false, nullptr, 0,
+                 { STARTED + "/on /log " + LOG, "Принтер: Office", "Удалено: " + SETTINGS + "\\0.0",
+                   "Удалено: HKLM\\SOFTWARE\\Merravin\\Office\\QUARVEN",
+                   "Удалено: HKLM\\SOFTWARE\\Merravin\\Office", "Удалено: HKLM\\SOFTWARE\\Brisvane",
+                   "Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы", "Код завершения: 3010" } },
+        Outcome{ "switch-on without a record", OFFICE, "/on /restart", 0, false, nullptr, 0,
+                 { STARTED + "/on /restart /log " + LOG, "Нет записи HKLM\\SOFTWARE\\Brisvane",
+                   "Код завершения: 0" } },
+        Outcome{ "another run holds the mutex", ANOTHER_RUN, "/off", 1618, false, nullptr, 0,
+                 { STARTED + "/off /log " + LOG, "Уже идет другой запуск", "Код завершения: 1618" } },
+        Outcome{ "command line not understood", OFFICE, "/off /on", 87, false, nullptr, 0,
+                 { STARTED + "/off /on /log " + LOG, "Неверная командная строка (справка: /?)",
+                   "Код завершения: 87" } }),
+    [](const auto &info) {
+        std::string name;
+        for (const char *c = info.param.name; *c != '\0'; c++)
+            name += isalnum((unsigned char)*c) ? *c : '_';
+        return name;
+    });
+
+TEST_F(HostTest, UsageIsTheOneWindowAndALogThatDoesNotOpenStopsNothing)
+{
+    AddPrinter("Office", "TX 212");
+    char help[] = "/?";
+    EXPECT_EQ(0, WinMain(host::Instance(), nullptr, help, 1));
+    ASSERT_EQ(1u, host::MessageBoxes().size());
+    EXPECT_EQ((UINT)MB_ICONINFORMATION, host::MessageBoxes()[0].style);
+    EXPECT_EQ(CAPTION, host::MessageBoxes()[0].caption);
+    EXPECT_NE(std::string::npos, host::MessageBoxes()[0].text.find("/off [/printer \"ИМЯ\"]"));
+    ExpectNoWrites();
+
+    host::FailFile("Z:\\locked.log");
+    char off[] = "/off /log Z:\\locked.log";
+    EXPECT_EQ(3010, WinMain(host::Instance(), nullptr, off, 1));
+    EXPECT_TRUE(fixture::TonerLowStands("Office"));
+    EXPECT_EQ(1u, host::MessageBoxes().size());
+}
+
+}  // namespace
