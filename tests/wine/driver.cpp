@@ -5,6 +5,10 @@
 //   dword PATH NAME NUMBER  sets a number value
 //   delete PATH             deletes a key and everything below it
 //   run ANSWER...           runs the installer: enter, escape, ok, cancel
+//   unattended ARGUMENT...  runs it with these arguments, quoted where they hold a blank
+//   hold-mutex NAME         holds a named mutex, as another run would, until
+//   release-mutex           releases it
+//   log PATH                prints a text file, each line's leading date and time masked
 //   dump PATH               prints a key tree with every value's bytes
 //   snapshot NAME PATH      keeps a dump to compare later
 //   compare NAME NAME       prints how two snapshots differ
@@ -17,6 +21,7 @@
 #include <io.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <map>
@@ -160,6 +165,33 @@ static void Compare(const std::string &before, const std::string &after)
         Print("%s and %s are the same (%u lines)", before.c_str(), after.c_str(), (unsigned)a.size());
 }
 
+static HANDLE heldMutex;
+
+// The log is in the ANSI code page, one line per event behind its local date
+// and time; those vary from run to run and are masked once their form is checked.
+static void PrintLog(const std::string &path)
+{
+    FILE *file = _wfopen(Wide(path).c_str(), L"rb");
+    char line[2048];
+
+    if (!file) {
+        Print("no log at %s", path.c_str());
+        return;
+    }
+    while (fgets(line, sizeof line, file)) {
+        int length = (int)strlen(line);
+        bool crlf = length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n';
+        unsigned year, month, day, hour, minute, second;
+        int stamp = 0;
+        if (sscanf(line, "%4u-%2u-%2u %2u:%2u:%2u %n", &year, &month, &day, &hour, &minute, &second, &stamp) != 6
+            || stamp != 20)
+            stamp = 0;
+        Print("%s%s%s", stamp ? "<time> " : "", Utf8FromAnsi(line + stamp, length - stamp - (crlf ? 2 : 0)).c_str(),
+              crlf ? "" : " (no CR LF)");
+    }
+    fclose(file);
+}
+
 // Carries out one script line; false stops the script.
 static bool Execute(const std::vector<std::string> &w, RunOptions &options)
 {
@@ -183,6 +215,21 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
             return false;
         }
         return RunInstaller(options, answers);
+    } else if (verb == "unattended") {
+        std::string arguments;
+        for (size_t i = 1; i < w.size(); i++) {
+            bool quote = w[i].empty() || w[i].find(' ') != std::string::npos;
+            arguments += (i > 1 ? " " : "") + (quote ? "\"" + w[i] + "\"" : w[i]);
+        }
+        return RunUnattended(options, Wide(arguments));
+    } else if (verb == "hold-mutex" && w.size() == 2) {
+        heldMutex = CreateMutexW(NULL, FALSE, Wide(w[1]).c_str());
+        ok = heldMutex != NULL;
+    } else if (verb == "release-mutex" && w.size() == 1) {
+        ok = heldMutex != NULL && CloseHandle(heldMutex);
+        heldMutex = NULL;
+    } else if (verb == "log" && w.size() == 2) {
+        PrintLog(w[1]);
     } else if (verb == "dump" && w.size() == 2) {
         for (const auto &line : DumpKey(w[1]))
             Print("%s", line.c_str());

@@ -35,6 +35,9 @@ struct RunOptions {
 // Starts the installer, answers one dialog per answer, prints each dialog and
 // the exit code. Returns false when something timed out.
 bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers);
+// Starts the installer with these arguments and no one to answer it; prints
+// every window of its process that shows, and the exit code.
+bool RunUnattended(const RunOptions &options, const std::wstring &arguments);
 // Waits for started restart helpers to finish and prints the requests logged.
 void PrintRestartRequests();
 

@@ -4,6 +4,8 @@
 #include "driver.h"
 
 #include <stdio.h>
+
+#include <algorithm>
 #include <tlhelp32.h>
 
 enum {
@@ -331,6 +333,67 @@ bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers)
     Print("exit code %lu", (unsigned long)code);
     if (next < answers.size())
         Print("note: %u answers left unused", (unsigned)(answers.size() - next));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ok;
+}
+
+struct Shown {
+    DWORD process;
+    std::vector<HWND> *windows;
+};
+
+static BOOL CALLBACK CollectShown(HWND window, LPARAM param)
+{
+    Shown *shown = (Shown *)param;
+    DWORD process = 0;
+
+    GetWindowThreadProcessId(window, &process);
+    if (process == shown->process && IsWindowVisible(window)
+        && std::find(shown->windows->begin(), shown->windows->end(), window) == shown->windows->end()) {
+        shown->windows->push_back(window);
+        wchar_t className[64];
+        if (GetClassNameW(window, className, 64) == 0)
+            className[0] = L'\0';
+        Print("window shown: %s %s", Utf8(className).c_str(), Quoted(WindowText(window)).c_str());
+    }
+    return TRUE;
+}
+
+bool RunUnattended(const RunOptions &options, const std::wstring &arguments)
+{
+    STARTUPINFOW startup = {};
+    PROCESS_INFORMATION process;
+    std::wstring commandLine = L"\"" + options.installer + L"\" " + arguments;
+    std::vector<HWND> windows;
+    Shown shown = { 0, &windows };
+    bool ok = true;
+
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(options.installer.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                        &process)) {
+        Print("error: the installer did not start (error %lu)", GetLastError());
+        return false;
+    }
+    shown.process = process.dwProcessId;
+    // Watched until it ends: a window that nobody answers would hang a deployment.
+    DWORD waited = 0;
+    for (; waited < DIALOG_TIMEOUT_MS; waited += POLL_MS) {
+        EnumWindows(CollectShown, (LPARAM)&shown);
+        if (WaitForSingleObject(process.hProcess, POLL_MS) == WAIT_OBJECT_0)
+            break;
+    }
+    if (waited >= DIALOG_TIMEOUT_MS) {
+        Print("error: the installer does not end; ending it");
+        TerminateProcess(process.hProcess, 97);
+        WaitForSingleObject(process.hProcess, ANSWER_TIMEOUT_MS);
+        ok = false;
+    }
+    if (windows.empty())
+        Print("no window");
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    Print("exit code %lu", (unsigned long)code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return ok;
