@@ -11,6 +11,7 @@
 #include "flow.h"
 #include "messages.h"
 #include "ui.h"
+#include "../platform/user32.h"
 
 enum { NOTICE_TEXT_SIZE = 2048 };
 

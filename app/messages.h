@@ -16,8 +16,8 @@ inline constexpr char TEXT_USAGE[] =
     "Без параметров: диалоги инсталлятора. Без окон:\n"
     "/off [/printer \"ИМЯ\"] - отключить сообщения 'Мало Тонера'\n"
     "/on - включить их снова\n"
-    "/restart - перезагрузить компьютер после изменения\n"
-    "/log ФАЙЛ - дописать отчет в ФАЙЛ\n\n"
+    "/restart - перезагрузка после изменения\n"
+    "/log ФАЙЛ - отчет в ФАЙЛ\n\n"
     "Коды: 0 менять нечего, 3010 нужна перезагрузка, 1641 перезагрузка запрошена, 1603 ошибка, "
     "1168 нет принтера, 1618 идет другой запуск, 87 неверные параметры";
 inline constexpr char LOG_STARTED[] = "Запуск: ";
@@ -35,6 +35,6 @@ inline constexpr char LOG_NOW_OFF[] = "Сейчас TonerLow = 1 для: ";
 inline constexpr char LOG_NOW_ON[] = "Сейчас нет TonerLow для: ";
 inline constexpr char LOG_NOW_RECORDED[] = "Сейчас записан: ";
 inline constexpr char LOG_NOW_NO_RECORD[] = "Сейчас записи нет";
-inline constexpr char LOG_EXIT[] = "Код завершения: %d";
+inline constexpr char LOG_EXIT[] = "Код завершения: ";
 
 #endif

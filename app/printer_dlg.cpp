@@ -8,6 +8,7 @@
 #include "dialogs.h"
 #include "flow.h"
 #include "messages.h"
+#include "../platform/user32.h"
 
 static INT_PTR OnPrinterInit(HWND dialog)
 {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "../platform/report.h"
+#include "../platform/user32.h"
 
 static const char TEXT_RESTART_FAILED[] =
     "Не удалось перезагрузить компьютер. Перезагрузите его вручную для активизации внесенных изменений.";

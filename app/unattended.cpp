@@ -9,6 +9,7 @@
 #include "../res/strings.h"
 #include "flow.h"
 #include "messages.h"
+#include "../platform/user32.h"
 
 // Held for the whole run, so that a second run started meanwhile (by a
 // deployment tool's retry, or a second tool) changes nothing. Global, since
@@ -114,7 +115,6 @@ static int RunLocked(const RunOptions &options)
 int RunUnattended(const RunOptions &options, const char *arguments)
 {
     HANDLE log = INVALID_HANDLE_VALUE;
-    char outcome[sizeof LOG_EXIT + 16];
     int code;
 
     if (options.run == RUN_USAGE) {
@@ -134,9 +134,7 @@ int RunUnattended(const RunOptions &options, const char *arguments)
     } else {
         code = RunLocked(options);
     }
-    // One number in a buffer sized for any.
-    wsprintfA(outcome, LOG_EXIT, code);
-    LogEvent(outcome);
+    LogNumber(LOG_EXIT, (unsigned)code);
     if (log != INVALID_HANDLE_VALUE)
         CloseHandle(log);
     return code;

@@ -2,6 +2,8 @@
 // may hold, log files kept in memory, and a fixed local time.
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -101,4 +103,50 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LP
 void WINAPI GetLocalTime(LPSYSTEMTIME time)
 {
     *time = SYSTEMTIME{ 2026, 12, 2, 8, 9, 5, 3, 0 };
+}
+
+// Writes the picture with the time's fields; the size counts the NUL, and a
+// buffer too small gives 0, as Windows does.
+static int FormatTime(const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size)
+{
+    static const struct { const char *token; WORD SYSTEMTIME::*field; int width; } fields[] = {
+        { "yyyy", &SYSTEMTIME::wYear, 4 },  { "MM", &SYSTEMTIME::wMonth, 2 },  { "dd", &SYSTEMTIME::wDay, 2 },
+        { "HH", &SYSTEMTIME::wHour, 2 },    { "mm", &SYSTEMTIME::wMinute, 2 }, { "ss", &SYSTEMTIME::wSecond, 2 },
+    };
+    std::string out;
+    for (const char *p = picture; *p != '\0';) {
+        if (*p == '\'') {
+            const char *end = std::strchr(p + 1, '\'');
+            out.append(p + 1, end ? end : p + std::strlen(p));
+            p = end ? end + 1 : p + std::strlen(p);
+            continue;
+        }
+        bool matched = false;
+        for (const auto &f : fields) {
+            size_t length = std::strlen(f.token);
+            if (!matched && std::strncmp(p, f.token, length) == 0) {
+                char digits[8];
+                std::snprintf(digits, sizeof digits, "%0*u", f.width, (unsigned)(time->*f.field));
+                out += digits;
+                p += length;
+                matched = true;
+            }
+        }
+        if (!matched)
+            out += *p++;
+    }
+    if ((int)out.size() + 1 > size)
+        return 0;
+    std::memcpy(text, out.c_str(), out.size() + 1);
+    return (int)out.size() + 1;
+}
+
+int WINAPI GetDateFormatA(LCID, DWORD, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size)
+{
+    return FormatTime(time, picture, text, size);
+}
+
+int WINAPI GetTimeFormatA(LCID, DWORD, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size)
+{
+    return FormatTime(time, picture, text, size);
 }

@@ -5,6 +5,7 @@
 #include "report.h"
 
 #include "../res/strings.h"
+#include "user32.h"
 
 // Zero until the run is found to be unattended; no log is NULL.
 static HANDLE reportLog;
@@ -32,27 +33,48 @@ static void Append(char *line, int *length, const char *text)
         line[(*length)++] = *text++;
 }
 
-void LogEvent(const char *first, const char *second, const char *third, const char *fourth)
+void LogEvent(const char *text, const char *detail, const char *name)
 {
     char line[LOG_LINE_SIZE];
-    int length;
+    int length = 0;
     SYSTEMTIME now;
     DWORD written;
 
     if (reportLog == NULL)
         return;
+    // "2026-12-08 09:05:03 ", the same in every locale. Each call writes its
+    // part and a NUL, which gives way to a blank.
     GetLocalTime(&now);
-    // Six numbers of at most five digits each: far inside the line.
-    length = wsprintfA(line, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay, now.wHour,
-                       now.wMinute, now.wSecond);
-    Append(line, &length, first);
-    Append(line, &length, second);
-    Append(line, &length, third);
-    Append(line, &length, fourth);
+    if (GetDateFormatA(LOCALE_INVARIANT, 0, &now, "yyyy'-'MM'-'dd", line, 11) == 11
+        && GetTimeFormatA(LOCALE_INVARIANT, 0, &now, "HH':'mm':'ss", line + 11, 9) == 9) {
+        line[10] = line[19] = ' ';
+        length = 20;
+    }
+    Append(line, &length, text);
+    Append(line, &length, detail);
+    if (*name != '\0') {
+        Append(line, &length, "\\");
+        Append(line, &length, name);
+    }
     // Room for the line end was kept free above.
     line[length++] = '\r';
     line[length++] = '\n';
     WriteFile(reportLog, line, (DWORD)length, &written, NULL);
+}
+
+// The number is formatted here rather than by wsprintfA, which would load
+// user32 for a run that shows no window.
+void LogNumber(const char *text, unsigned number)
+{
+    char digits[12];
+    int at = (int)sizeof digits - 1;
+
+    digits[at] = '\0';
+    do {
+        digits[--at] = (char)('0' + number % 10);
+        number /= 10;
+    } while (number != 0 && at > 0);
+    LogEvent(text, digits + at);
 }
 
 void ShowError(const char *text)

@@ -19,8 +19,12 @@ void ShowError(const char *text);
 // A success that offers a restart: returns nonzero when the user chose OK.
 int ShowConfirm(const char *text);
 
-// One line of an unattended run's log, the texts one after the other; a run
-// with a person at the screen keeps no log.
-void LogEvent(const char *first, const char *second = "", const char *third = "", const char *fourth = "");
+// One line of an unattended run's log: the text, the detail, and the name
+// after a backslash where there is one, as a key path is written. A run with
+// a person at the screen keeps no log.
+void LogEvent(const char *text, const char *detail = "", const char *name = "");
+
+// One line of the log: the text and the number.
+void LogNumber(const char *text, unsigned number);
 
 #endif

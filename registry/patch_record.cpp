@@ -20,7 +20,7 @@ static int StoreRecord(const char *name)
     RegCloseKey(key);
     if (result != ERROR_SUCCESS)
         return 0;
-    LogEvent(LOG_WRITTEN, PATCH_RECORD_KEY, LOG_RECORD_NAME_SET, name);
+    LogEvent(LOG_RECORD_WRITTEN, name);
     return 1;
 }
 

@@ -36,7 +36,7 @@ int ApplyTonerLowSetting(const char *name)
     if (!result)
         ShowError(TEXT_UPDATE_FAILED);
     else
-        LogEvent(LOG_WRITTEN, path, "\\", LOG_TONER_LOW_SET);
+        LogEvent(LOG_WRITTEN, path, LOG_TONER_LOW_SET);
     return result;
 }
 
@@ -74,7 +74,7 @@ static int DeleteSubkey(const char *parent, const char *child)
         RegCloseKey(key);
     }
     if (result == ERROR_SUCCESS) {
-        LogEvent(LOG_DELETED, parent, "\\", child);
+        LogEvent(LOG_DELETED, parent, child);
         return SUBKEY_DELETED;
     }
     // A parent that is not there has no such subkey either.

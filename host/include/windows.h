@@ -183,6 +183,11 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATT
                           DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
+// Pictures of yyyy, MM, dd, HH, mm, ss and 'quoted' text only.
+#define LOCALE_INVARIANT 0x007f
+typedef DWORD LCID;
+int WINAPI GetDateFormatA(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size);
+int WINAPI GetTimeFormatA(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size);
 DWORD WINAPI GetLastError();
 
 #endif
