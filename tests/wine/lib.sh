@@ -18,7 +18,7 @@ E2E_RELAY_CALLS="RegSetValueExA;ExitWindowsEx"
 # prefix that is syswow64.
 e2e_template() {
     local base=$1 dir=$2 stub=$3 stub32=${4:-} stamp
-    stamp=$(cat "$stub" $stub32 "${BASH_SOURCE[0]}" | sha256sum | cut -c1-16)
+    stamp=$(cat "$stub" ${stub32:+"$stub32"} "${BASH_SOURCE[0]}" | sha256sum | cut -c1-16)
     [ "$(cat "$dir/.e2e-ready" 2>/dev/null)" = "$stamp" ] && return 0
     rm -rf "$dir"
     cp -a "$base" "$dir"
