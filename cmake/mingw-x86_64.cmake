@@ -1,4 +1,4 @@
-# Cross-build for 64-bit Windows, to run under Wine on 64-bit-only hosts.
+# Cross-build for 64-bit Windows: the same sources as the shipping build.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc)

@@ -7,7 +7,9 @@
 #   3. discovery over 10 to 10,000 printers, on the host layer and under Wine
 #      on the real registry, against a plain loop of the same calls;
 #   4. time from process start to the first dialog under Wine, against a
-#      program that shows one empty dialog.
+#      program that shows one empty dialog built for the same architecture:
+#      the i686 build on a 32-bit Windows, then the x86_64 build on a 64-bit
+#      one.
 # Timings are medians of alternated runs, quoted as ratios where the machine
 # may be busy. Not a test: nothing here fails on a slow figure.
 # Usage: scripts/bench.sh  (after scripts/setup.sh; about two to five minutes)
@@ -45,9 +47,9 @@ step cmake --preset i686
 step cmake --build --preset i686
 exe=build/i686/Brisvane.exe
 bytes=$(stat -c %s "$exe")
-goal=24576
+goal=16384
 [ "$bytes" -le "$goal" ]; ok=$?
-printf '  file size      %6d bytes (%d.%d KiB)   goal <= %d (24 KiB)   %s\n' \
+printf '  file size      %6d bytes (%d.%d KiB)   goal <= %d (16 KiB)   %s\n' \
     "$bytes" $((bytes / 1024)) $((bytes % 1024 * 10 / 1024)) "$goal" "$(verdict $ok)"
 while read -r _ section size _; do
     printf '  section %-7s %6d bytes\n' "$section" $((16#$size))
@@ -88,14 +90,20 @@ step cmake --preset x86_64
 step cmake --build --preset x86_64 --target Brisvane
 step cmake -S bench -B "$out/win64" --toolchain "$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
 step cmake --build "$out/win64" -j2
+step cmake -S bench -B "$out/win32" --toolchain "$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
+step cmake --build "$out/win32" -j2 --target first_dialog empty_dialog
 
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
 template=$root/$out/template
 prefix=$root/$out/prefix
+template32=$root/$out/template-win32
+prefix32=$root/$out/prefix-win32
 cleanup() {
     wine_stop_prefix "$prefix"
     wine_stop_prefix "$template"
+    wine_stop_prefix "$prefix32"
+    wine_stop_prefix "$template32"
     wine_cleanup
 }
 trap cleanup EXIT
@@ -103,14 +111,21 @@ trap 'exit 130' INT TERM
 
 wine_start_display
 wine_template_prefix "$template"
+wine_template_prefix "$template32" win32
 # A fresh copy per run: discovery seeds its printer lists (11,110 keys) into it.
 wine_clone_prefix "$template" "$prefix"
+wine_clone_prefix "$template32" "$prefix32"
 export WINEPREFIX=$prefix
 
 # In the background and waited for by PID, so that an interrupt reaches the
 # cleanup at once rather than after the program; Wine writes CR LF.
 run_windows() {
     { timeout "$WINE_TIMEOUT" "$WINE64" "$@" | tr -d '\r'; } &
+    wait $!
+}
+
+run_windows32() {
+    { timeout "$WINE_TIMEOUT" "$WINE" "$@" | tr -d '\r'; } &
     wait $!
 }
 
@@ -123,7 +138,13 @@ heading "3b. Discovery under Wine, real registry, only the last printer supporte
 run_windows "$out/win64/discovery_wine.exe" 9 0.04
 echo "  (ratio: median of the rounds' product/bare ratios, goal <= 1.10)"
 
-heading "4. Time to the first dialog under Wine (x86_64 build), against an empty dialog program"
+heading "4a. Time to the first dialog, i686 build (shipping) on a 32-bit Windows, against an i686 empty dialog program"
+WINEPREFIX=$prefix32 run_windows32 "$out/win32/first_dialog.exe" \
+    "$(windows_path "$root/build/i686/Brisvane.exe")" \
+    "$(windows_path "$root/$out/win32/empty_dialog.exe")" 21
+wine_stop_prefix "$prefix32"
+
+heading "4b. Time to the first dialog, x86_64 build on a 64-bit Windows, against an x86_64 empty dialog program"
 run_windows "$out/win64/first_dialog.exe" \
     "$(windows_path "$root/build/x86_64/Brisvane.exe")" \
     "$(windows_path "$root/$out/win64/empty_dialog.exe")" 21

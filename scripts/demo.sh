@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Shows Brisvane.exe doing its job on a throwaway Wine prefix in build/demo
-# that holds one installed printer with a supported driver.
+# Shows the shipping build, the i686 Brisvane.exe, doing its job on a 32-bit
+# Windows: a throwaway 32-bit Wine prefix in build/demo that holds one
+# installed printer with a supported driver.
 #   With a usable $DISPLAY the installer's dialogs open for you to answer.
 #   Without one, the whole round (switch the warnings off, then on again) is
 #   walked on a virtual display by the test driver, and every dialog and
@@ -15,13 +16,13 @@ prefix=$demo/prefix
 shots=$demo/screenshots
 
 bash "$root/scripts/setup.sh"
-cmake --preset x86_64 >/dev/null
-cmake --build --preset x86_64 >/dev/null
+cmake --preset i686 >/dev/null
+cmake --build --preset i686 >/dev/null
 
 source "$root/scripts/wine-env.sh"
 source "$root/tests/wine/lib.sh"
-driver=$root/build/x86_64/tests/wine/brisvane_driver.exe
-installer="Z:${root//\//\\}\\build\\x86_64\\Brisvane.exe"
+driver=$root/build/i686/tests/wine/brisvane_driver.exe
+installer="Z:${root//\//\\}\\build\\i686\\Brisvane.exe"
 watcher=""
 
 cleanup() {
@@ -42,7 +43,7 @@ SCRIPT
 
 # Feeds a driver script; its transcript goes to standard output.
 drive() {
-    WINEPREFIX=$prefix timeout 180 "$WINE64" "$driver" "$installer" "$@"
+    WINEPREFIX=$prefix timeout 180 "$WINE" "$driver" "$installer" "$@"
 }
 
 interactive=0
@@ -55,14 +56,14 @@ fi
 
 echo "demo: preparing a prefix in build/demo with the printer \"Office Printer\" (driver TX 212)"
 mkdir -p "$demo"
-wine_template_prefix "$root/build/wine/template"
-e2e_template "$root/build/wine/template" "$root/build/wine/e2e-template" \
-    "$root/build/x86_64/tests/wine/restart_stub.exe"
-e2e_clone "$root/build/wine/e2e-template" "$prefix"
+wine_template_prefix "$root/build/wine/template-win32" win32
+e2e_template "$root/build/wine/template-win32" "$root/build/wine/e2e-win32" \
+    "$root/build/i686/tests/wine/restart_stub.exe"
+e2e_clone "$root/build/wine/e2e-win32" "$prefix"
 if [ $interactive -eq 0 ]; then
     # A virtual desktop draws the windows' captions, which bare Xvfb lacks.
-    WINEPREFIX=$prefix "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
-    WINEPREFIX=$prefix "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 800x600 \
+    WINEPREFIX=$prefix "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+    WINEPREFIX=$prefix "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 800x600 \
         /f >/dev/null 2>&1
     # The desktop is chosen when a session starts: start the next one afresh.
     e2e_stop "$prefix"
@@ -74,7 +75,7 @@ echo "== registry before"
 if [ $interactive -eq 1 ]; then
     echo
     echo "demo: the installer is open on $DISPLAY"
-    WINEPREFIX=$prefix "$WINE64" "$root/build/x86_64/Brisvane.exe" || true
+    WINEPREFIX=$prefix "$WINE" "$root/build/i686/Brisvane.exe" || true
     echo
     echo "== registry after"
     { state_script; echo restarts; } | drive

@@ -1,6 +1,10 @@
 # Sourced by the scripts that run the Windows builds under Wine.
 #   wine_start_display        starts Xvfb on a free display and exports DISPLAY
-#   wine_template_prefix DIR  makes (once) a fresh prefix in DIR, ready to copy
+#   wine_template_prefix DIR [ARCH]
+#                             makes (once) a fresh prefix in DIR, ready to copy:
+#                             win64 (the default) or win32, a 32-bit Windows
+#   wine_loader DIR           the wine command of the prefix's own architecture,
+#                             for its system tools: $WINE (32-bit) or $WINE64
 #   wine_clone_prefix SRC DST copies a template prefix for one run
 #   wine_stop_prefix DIR      ends every Wine process of that prefix
 #   wine_cleanup              ends what wine_start_display started
@@ -8,13 +12,22 @@
 # bare `wait`, which would wait for Xvfb too.
 # Everything runs with LANG=ru_RU.UTF-8, so that Wine's ANSI code page is 1251.
 
+WINE=${WINE:-/usr/lib/wine/wine}
 WINE64=${WINE64:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
+# Wine takes a prefix's architecture from the prefix itself; WINEARCH only
+# matters when one is made, and a stray one would make Wine refuse the other.
+unset WINEARCH
+
+# Where the kernel runs no 32-bit code, scripts/setup.sh registers qemu for
+# i386 programs, and Wine's 32-bit side runs under it.
+_wine_under_qemu() {
+    [ "$(head -n 1 /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null)" = enabled ]
+}
 
 _wine_xvfb_pid=""
 
@@ -35,19 +48,27 @@ wine_start_display() {
 }
 
 wine_template_prefix() {
-    local dir
+    local dir arch=${2:-win64} loader=$WINE64 overrides=$WINEDLLOVERRIDES
     # Wine refuses a relative prefix path.
     dir=$(realpath -m "$1")
     [ -f "$dir/.ready" ] && return 0
     rm -rf "$dir"
     mkdir -p "$(dirname "$dir")"
-    WINEPREFIX="$dir" timeout 180 "$WINE64" wineboot -i >/dev/null 2>&1
+    [ "$arch" = win32 ] && loader=$WINE
+    # Under qemu, the media framework's registration runs the 32-bit wineboot
+    # out of address space.
+    _wine_under_qemu && overrides="$overrides;winegstreamer="
+    WINEARCH=$arch WINEPREFIX="$dir" WINEDLLOVERRIDES=$overrides timeout 300 "$loader" wineboot -i >/dev/null 2>&1
     WINEPREFIX="$dir" timeout 60 "$WINESERVER" -w
     if [ ! -f "$dir/system.reg" ]; then
         echo "wine-env: could not create the Wine prefix $dir" >&2
         return 1
     fi
     touch "$dir/.ready"
+}
+
+wine_loader() {
+    if grep -q '^#arch=win32' "$1/system.reg" 2>/dev/null; then echo "$WINE"; else echo "$WINE64"; fi
 }
 
 wine_clone_prefix() {

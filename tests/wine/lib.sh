@@ -1,7 +1,9 @@
 # Sourced by tests/wine/run.sh and scripts/demo.sh, after scripts/wine-env.sh.
-#   e2e_template BASE DIR STUB  makes (once per stub and helper version) the prefix the cases copy:
+#   e2e_template BASE DIR STUB [STUB32]
+#                               makes (once per stub and helper version) the prefix the cases copy:
 #                               BASE with wineboot.exe replaced by STUB (the
-#                               driver has Wine load it), and relay tracing of
+#                               driver has Wine load it), in a 64-bit prefix
+#                               the 32-bit one by STUB32, and relay tracing of
 #                               the calls the tests look at
 #   e2e_clone SRC DST           a quick copy of it for one case
 #   e2e_stop DIR                ends the prefix's processes and its wineserver
@@ -11,29 +13,37 @@
 # record, and the restart request.
 E2E_RELAY_CALLS="RegSetValueExA;ExitWindowsEx"
 
+# A restart request runs wineboot.exe from the system directory of the
+# requesting program's own architecture: for a 32-bit program in a 64-bit
+# prefix that is syswow64.
 e2e_template() {
-    local base=$1 dir=$2 stub=$3 stamp
-    stamp=$(cat "$stub" "${BASH_SOURCE[0]}" | sha256sum | cut -c1-16)
+    local base=$1 dir=$2 stub=$3 stub32=${4:-} stamp
+    stamp=$(cat "$stub" ${stub32:+"$stub32"} "${BASH_SOURCE[0]}" | sha256sum | cut -c1-16)
     [ "$(cat "$dir/.e2e-ready" 2>/dev/null)" = "$stamp" ] && return 0
     rm -rf "$dir"
     cp -a "$base" "$dir"
     cp "$stub" "$dir/drive_c/windows/system32/wineboot.exe"
-    WINEPREFIX="$dir" timeout 60 "$WINE64" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
+    if [ -n "$stub32" ]; then
+        cp "$stub32" "$dir/drive_c/windows/syswow64/wineboot.exe"
+    fi
+    WINEPREFIX="$dir" timeout 60 "$(wine_loader "$dir")" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
         /t REG_SZ /d "$E2E_RELAY_CALLS" /f >/dev/null 2>&1
     WINEPREFIX="$dir" timeout 60 "$WINESERVER" -w
     echo "$stamp" >"$dir/.e2e-ready"
 }
 
-# The big system32 is hard-linked, since nothing writes into it; every other
-# file is copied, so that no case can change the template. Wine replaces its
-# registry files rather than rewriting them, but they are copied all the same.
+# The big system32 and syswow64 are hard-linked, since nothing writes into
+# them; every other file is copied, so that no case can change the template.
+# Wine replaces its registry files rather than rewriting them, but they are
+# copied all the same.
 e2e_clone() {
     local src=$1 dst=$2 file
     rm -rf "$dst"
     cp -al "$src" "$dst"
     while IFS= read -r -d '' file; do
         cp -a --remove-destination "$src/${file#"$dst"/}" "$file"
-    done < <(find "$dst" -path "$dst/drive_c/windows/system32" -prune -o -type f -print0)
+    done < <(find "$dst" \( -path "$dst/drive_c/windows/system32" -o -path "$dst/drive_c/windows/syswow64" \) -prune \
+        -o -type f -print0)
 }
 
 e2e_stop() {

@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# End-to-end tests of Brisvane.exe under Wine: builds the x86_64 installer and
-# the test driver, then runs every case in tests/wine/cases in a fresh copy of
-# one template prefix and compares the transcript with the expected one.
-#   tests/wine/run.sh [CASE_NAME...]      (BRISVANE_E2E_JOBS=N: parallel runs)
+# End-to-end tests of Brisvane.exe under Wine: builds the installer and the
+# test driver, then runs every case in tests/wine/cases in each configuration,
+# each time in a fresh copy of one template prefix per Windows architecture,
+# and compares the transcript with the expected one.
+#   tests/wine/run.sh [CASE_NAME...]
+# Configurations, in this order (BRISVANE_E2E_CONFIGS: a space-separated
+# subset):
+#   i686-win32    the shipping i686 build on 32-bit Windows
+#   i686-win64    the i686 build on 64-bit Windows, where its HKLM\SOFTWARE is
+#                 the 32-bit view; no key of it may appear in the 64-bit view
+#   x86_64-win64  the x86_64 build of the same sources on 64-bit Windows
+# BRISVANE_E2E_INSTALLER: an absolute path of the i686 Brisvane.exe to test in
+# the i686 configurations instead of build/i686/Brisvane.exe.
+# BRISVANE_E2E_JOBS=N: parallel runs within a configuration (default 2).
 # A case file holds the driver's script, a line "== expected", and the
 # transcript the run must produce: the driver's output followed by the
-# installer's traced calls.
+# installer's traced calls. Each configuration runs the driver built for the
+# installer's architecture, so that it sees the registry view the installer
+# sees.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -15,9 +27,30 @@ source "$root/scripts/wine-env.sh"
 source "$here/lib.sh"
 
 jobs=${BRISVANE_E2E_JOBS:-2}
-driver=$root/build/x86_64/tests/wine/brisvane_driver.exe
-installer="Z:${root//\//\\}\\build\\x86_64\\Brisvane.exe"
+read -r -a configs <<<"${BRISVANE_E2E_CONFIGS:-i686-win32 i686-win64 x86_64-win64}"
+i686_installer=${BRISVANE_E2E_INSTALLER:-$root/build/i686/Brisvane.exe}
 worker_pids=()
+
+give_up() {
+    echo "$1" >&2
+    echo "0 passed, 1 failed"
+    exit 1
+}
+
+windows_path() {
+    echo "Z:${1//\//\\}"
+}
+
+for config in "${configs[@]}"; do
+    case $config in
+    i686-win32 | i686-win64 | x86_64-win64) ;;
+    *) give_up "unknown configuration $config (known: i686-win32 i686-win64 x86_64-win64)" ;;
+    esac
+done
+[ ${#configs[@]} -gt 0 ] || give_up "BRISVANE_E2E_CONFIGS names no configuration"
+if [ -n "${BRISVANE_E2E_INSTALLER:-}" ] && { [[ "$i686_installer" != /* ]] || [ ! -f "$i686_installer" ]; }; then
+    give_up "BRISVANE_E2E_INSTALLER must be the absolute path of an existing file: $i686_installer"
+fi
 
 cleanup() {
     local pid prefix
@@ -35,58 +68,97 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# A 64-bit prefix carries the restart stub of both architectures.
+windows=" ${configs[*]/#*-/} "
+builds=" ${configs[*]/%-*/} "
+[[ "$windows" == *" win64 "* ]] && builds+=" i686 x86_64 "
 echo "building..."
-if ! { cmake --preset x86_64 && cmake --build --preset x86_64 -j"$(nproc)"; } >"$root/build/wine-build.log" 2>&1; then
-    cat "$root/build/wine-build.log"
-    echo "0 passed, 1 failed"
-    exit 1
-fi
+mkdir -p "$root/build"
+: >"$root/build/wine-build.log"
+for arch in i686 x86_64; do
+    [[ "$builds" == *" $arch "* ]] || continue
+    if ! { cmake --preset "$arch" && cmake --build --preset "$arch" -j"$(nproc)"; } >>"$root/build/wine-build.log" 2>&1; then
+        cat "$root/build/wine-build.log"
+        give_up "the $arch build failed"
+    fi
+done
 
 rm -rf "$run"
 mkdir -p "$run"
 wine_start_display || exit 1
-echo "preparing the template prefix..."
-wine_template_prefix "$root/build/wine/template" || exit 1
-e2e_template "$root/build/wine/template" "$root/build/wine/e2e-template" \
-    "$root/build/x86_64/tests/wine/restart_stub.exe"
+echo "preparing the template prefixes..."
+template_pids=()
+for arch in win32 win64; do
+    [[ "$windows" == *" $arch "* ]] || continue
+    wine_template_prefix "$root/build/wine/template-$arch" "$arch" &
+    template_pids+=($!)
+done
+for pid in "${template_pids[@]}"; do
+    wait "$pid" || exit 1
+done
+if [[ "$windows" == *" win32 "* ]]; then
+    e2e_template "$root/build/wine/template-win32" "$root/build/wine/e2e-win32" \
+        "$root/build/i686/tests/wine/restart_stub.exe"
+fi
+if [[ "$windows" == *" win64 "* ]]; then
+    e2e_template "$root/build/wine/template-win64" "$root/build/wine/e2e-win64" \
+        "$root/build/x86_64/tests/wine/restart_stub.exe" "$root/build/i686/tests/wine/restart_stub.exe"
+fi
 wine_cleanup
 
-# Runs one case on this worker's display; writes its result file.
+# The keys the installer writes, as sections of a 64-bit prefix's system.reg
+# outside the 32-bit view (which lies below Software\Wow6432Node).
+view_check() {
+    grep -iE '^\[Software\\\\(Brisvane|Merravin)(\\\\|\])' "$1/system.reg" |
+        sed 's/^/    in the 64-bit view: /'
+}
+
+# Runs one case of one configuration on this worker's display; writes its
+# result file.
 run_case() {
-    local file=$1 name started prefix out elapsed
+    local config=$1 file=$2 arch name started prefix out elapsed loader installer
+    arch=${config%-*}
     name=$(basename "$file" .case)
-    prefix=$run/prefix-$name
-    out=$run/$name
+    prefix=$run/prefix-$config-$name
+    out=$run/$config/$name
+    loader=$WINE64
+    installer=$root/build/x86_64/Brisvane.exe
+    if [ "$arch" = i686 ]; then
+        loader=$WINE
+        installer=$i686_installer
+    fi
     started=$(date +%s%N)
-    e2e_clone "$root/build/wine/e2e-template" "$prefix"
+    e2e_clone "$root/build/wine/e2e-${config#*-}" "$prefix"
     sed '/^== expected$/,$d' "$file" >"$out.script"
     sed '1,/^== expected$/d' "$file" >"$out.expected"
-    WINEPREFIX=$prefix WINEDEBUG=-all,+relay timeout 120 "$WINE64" "$driver" "$installer" \
-        <"$out.script" >"$out.transcript" 2>"$out.stderr"
+    WINEPREFIX=$prefix WINEDEBUG=-all,+relay timeout 120 "$loader" "$root/build/$arch/tests/wine/brisvane_driver.exe" \
+        "$(windows_path "$installer")" <"$out.script" >"$out.transcript" 2>"$out.stderr"
     local status=$?
     e2e_stop "$prefix"
+    [ "$config" = i686-win64 ] && view_check "$prefix" >"$out.views"
     rm -rf "$prefix"
     e2e_calls "$out.stderr" >>"$out.transcript"
     elapsed=$((($(date +%s%N) - started) / 100000000))
     elapsed=$((elapsed / 10)).$((elapsed % 10))
     diff -u "$out.expected" "$out.transcript" >"$out.diff"
-    if [ $status -eq 0 ] && [ ! -s "$out.diff" ]; then
-        echo "PASS $name (${elapsed}s)" | tee "$out.result"
+    if [ $status -eq 0 ] && [ ! -s "$out.diff" ] && [ ! -s "$out.views" ]; then
+        echo "PASS $config $name (${elapsed}s)" | tee "$out.result"
     else
         {
-            echo "FAIL $name (${elapsed}s, driver exit $status)"
+            echo "FAIL $config $name (${elapsed}s, driver exit $status)"
             sed 's/^/    /' "$out.diff"
+            cat "$out.views" 2>/dev/null
         } | tee "$out.result"
     fi
 }
 
 worker() {
-    local index=$1 n=0 file
-    shift
+    local config=$1 index=$2 n=0 file
+    shift 2
     wine_start_display || return 1
-    echo "$_wine_xvfb_pid" >"$run/xvfb-$index.pid"
+    echo "$_wine_xvfb_pid" >"$run/xvfb-$config-$index.pid"
     for file in "$@"; do
-        [ $((n++ % jobs)) -eq "$index" ] && run_case "$file"
+        [ $((n++ % jobs)) -eq "$index" ] && run_case "$config" "$file"
     done
     wine_cleanup
 }
@@ -99,17 +171,27 @@ else
 fi
 
 started=$(date +%s)
-for ((i = 0; i < jobs; i++)); do
-    worker "$i" "${cases[@]}" &
-    worker_pids+=($!)
+summary=()
+for config in "${configs[@]}"; do
+    echo "== $config"
+    mkdir -p "$run/$config"
+    config_started=$(date +%s)
+    for ((i = 0; i < jobs; i++)); do
+        worker "$config" "$i" "${cases[@]}" &
+        worker_pids+=($!)
+    done
+    for pid in "${worker_pids[@]}"; do
+        wait "$pid"
+    done
+    worker_pids=()
+    passed=$(grep -l '^PASS' "$run/$config"/*.result 2>/dev/null | wc -l)
+    summary+=("$config: $passed of ${#cases[@]} passed in $(($(date +%s) - config_started))s")
 done
-for pid in "${worker_pids[@]}"; do
-    wait "$pid"
-done
-worker_pids=()
 
-passed=$(grep -l '^PASS' "$run"/*.result 2>/dev/null | wc -l)
-failed=$((${#cases[@]} - passed))
-echo "wine e2e: $((passed + failed)) cases in $(($(date +%s) - started))s; transcripts in build/wine/run"
+echo
+printf 'wine e2e: %s\n' "${summary[@]}"
+passed=$(grep -l '^PASS' "$run"/*/*.result 2>/dev/null | wc -l)
+failed=$((${#cases[@]} * ${#configs[@]} - passed))
+echo "wine e2e: $((passed + failed)) runs in $(($(date +%s) - started))s; transcripts in build/wine/run"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
