@@ -5,6 +5,12 @@
 //   dword PATH NAME NUMBER  sets a number value
 //   delete PATH             deletes a key and everything below it
 //   run ANSWER...           runs the installer: enter, escape, ok, cancel
+//   run-brief ANSWER...     the same, printing only each dialog's title and kind
+//   plant FOLDER DLL        copies the installer into FOLDER with planted.dll
+//                           (built beside the driver) as DLL, e.g. uxtheme.dll,
+//                           has Wine prefer that native DLL as Windows would,
+//                           and starts later runs there
+//   file PATH               prints a file's lines, or that it does not exist
 //   dump PATH               prints a key tree with every value's bytes
 //   snapshot NAME PATH      keeps a dump to compare later
 //   compare NAME NAME       prints how two snapshots differ
@@ -144,6 +150,69 @@ static bool ParseAnswers(const std::vector<std::string> &words, std::vector<Answ
 
 static std::map<std::string, std::vector<std::string>> snapshots;
 
+// The folder part of a path, with its last backslash.
+static std::wstring FolderOf(const std::wstring &path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// Has Wine prefer a native DLL for one program, as "name=n,b" in
+// WINEDLLOVERRIDES would; Wine then searches the program's folder for it
+// first, as Windows does for every DLL outside its KnownDLLs list. Wine gives
+// a child process the WINEDLLOVERRIDES its parent started with, whatever the
+// environment passed to CreateProcess says, so the override goes here.
+static bool PreferNativeDll(const std::wstring &program, const std::wstring &dll)
+{
+    HKEY key;
+    static const wchar_t native[] = L"native,builtin";
+    std::wstring path = L"Software\\Wine\\AppDefaults\\" + program + L"\\DllOverrides";
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
+        != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExW(key, dll.c_str(), 0, REG_SZ, (const BYTE *)native, sizeof native);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+// A folder the browser saved the installer to, with a DLL a web page dropped
+// beside it; later runs start the installer there.
+static bool Plant(const std::string &folder, const std::string &dll, RunOptions &options)
+{
+    wchar_t self[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    std::wstring target = Wide(folder) + L"\\";
+    std::wstring program = options.installer.substr(FolderOf(options.installer).size());
+    std::wstring planted = FolderOf(self) + L"planted.dll";
+    if (!CreateDirectoryW(target.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    if (!CopyFileW(options.installer.c_str(), (target + program).c_str(), FALSE)
+        || !CopyFileW(planted.c_str(), (target + Wide(dll)).c_str(), FALSE)
+        || !PreferNativeDll(program, Wide(dll.substr(0, dll.rfind('.')))))
+        return false;
+    options.installer = target + program;
+    return true;
+}
+
+static void PrintFile(const std::string &path)
+{
+    FILE *file = _wfopen(Wide(path).c_str(), L"rb");
+    if (!file) {
+        Print("no file %s", path.c_str());
+        return;
+    }
+    char line[1024];
+    while (fgets(line, sizeof line, file)) {
+        size_t length = strlen(line);
+        if (length && line[length - 1] == '\n')
+            line[--length] = '\0';
+        Print("%s: %s", path.c_str(), line);
+    }
+    fclose(file);
+}
+
 static void Compare(const std::string &before, const std::string &after)
 {
     std::vector<std::string> a = snapshots[before], b = snapshots[after];
@@ -176,13 +245,17 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
         ok = SetDword(w[1], w[2], (DWORD)strtoul(w[3].c_str(), NULL, 0));
     } else if (verb == "delete" && w.size() == 2) {
         ok = DeleteTree(w[1]);
-    } else if (verb == "run") {
+    } else if (verb == "run" || verb == "run-brief") {
         std::vector<Answer> answers;
         if (!ParseAnswers(w, answers)) {
             Print("error: unknown answer in run");
             return false;
         }
-        return RunInstaller(options, answers);
+        return RunInstaller(options, answers, verb == "run-brief");
+    } else if (verb == "plant" && w.size() == 3) {
+        ok = Plant(w[1], w[2], options);
+    } else if (verb == "file" && w.size() == 2) {
+        PrintFile(w[1]);
     } else if (verb == "dump" && w.size() == 2) {
         for (const auto &line : DumpKey(w[1]))
             Print("%s", line.c_str());
