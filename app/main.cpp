@@ -6,6 +6,7 @@
 #include "../registry/registry_ops.h"
 #include "../res/resource.h"
 #include "dialogs.h"
+#include "dll_search.h"
 #include "ui.h"
 
 static const char TEXT_SWITCHED_OFF[] =
@@ -96,6 +97,7 @@ static void SwitchOn()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand)
 {
+    RestrictDllSearch();
     (void)previous;
     (void)commandLine;
     (void)showCommand;
