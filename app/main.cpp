@@ -2,6 +2,7 @@
 // outcome and the offer to restart.
 #include <windows.h>
 
+#include "../platform/dll_search.h"
 #include "../platform/report.h"
 #include "../registry/keys.h"
 #include "../registry/registry_ops.h"
@@ -127,6 +128,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 {
     RunOptions options;
 
+    RestrictDllSearch();
     (void)previous;
     (void)showCommand;
     ReadCommandLine(commandLine, &options);

@@ -40,6 +40,8 @@ typedef struct HKEY__ *HKEY;
 typedef HKEY *PHKEY;
 typedef struct HWND__ *HWND;
 typedef struct HINSTANCE__ *HINSTANCE;
+typedef HINSTANCE HMODULE;
+typedef INT_PTR(WINAPI *FARPROC)();
 typedef struct FILETIME FILETIME, *PFILETIME;
 typedef struct SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
@@ -56,6 +58,13 @@ typedef uintptr_t DWORD_PTR_;
 
 // The program's entry point, declared by the platform's header too.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
+// DLL loading
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x800
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
+BOOL WINAPI SetDllDirectoryA(LPCSTR pathName);
 
 // Registry
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))

@@ -5,10 +5,16 @@
 //   dword PATH NAME NUMBER  sets a number value
 //   delete PATH             deletes a key and everything below it
 //   run ANSWER...           runs the installer: enter, escape, ok, cancel
+//   run-brief ANSWER...     the same, printing only each dialog's title and kind
 //   unattended ARGUMENT...  runs it with these arguments, quoted where they hold a blank
 //   hold-mutex NAME         holds a named mutex, as another run would, until
 //   release-mutex           releases it
-//   log PATH                prints a text file, each line's leading date and time masked
+//   plant FOLDER DLL        copies the installer into FOLDER with planted.dll
+//                           (built beside the driver) as DLL, e.g. uxtheme.dll,
+//                           has Wine prefer that native DLL as Windows would,
+//                           and starts later runs there
+//   file PATH               prints an ANSI text file's lines, each line's leading
+//                           date and time masked, or that it does not exist
 //   dump PATH               prints a key tree with every value's bytes
 //   snapshot NAME PATH      keeps a dump to compare later
 //   compare NAME NAME       prints how two snapshots differ
@@ -149,6 +155,52 @@ static bool ParseAnswers(const std::vector<std::string> &words, std::vector<Answ
 
 static std::map<std::string, std::vector<std::string>> snapshots;
 
+// The folder part of a path, with its last backslash.
+static std::wstring FolderOf(const std::wstring &path)
+{
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// Has Wine prefer a native DLL for one program, as "name=n,b" in
+// WINEDLLOVERRIDES would; Wine then searches the program's folder for it
+// first, as Windows does for every DLL outside its KnownDLLs list. Wine gives
+// a child process the WINEDLLOVERRIDES its parent started with, whatever the
+// environment passed to CreateProcess says, so the override goes here.
+static bool PreferNativeDll(const std::wstring &program, const std::wstring &dll)
+{
+    HKEY key;
+    static const wchar_t native[] = L"native,builtin";
+    std::wstring path = L"Software\\Wine\\AppDefaults\\" + program + L"\\DllOverrides";
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
+        != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExW(key, dll.c_str(), 0, REG_SZ, (const BYTE *)native, sizeof native);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+// A folder the browser saved the installer to, with a DLL a web page dropped
+// beside it; later runs start the installer there.
+static bool Plant(const std::string &folder, const std::string &dll, RunOptions &options)
+{
+    wchar_t self[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    std::wstring target = Wide(folder) + L"\\";
+    std::wstring program = options.installer.substr(FolderOf(options.installer).size());
+    std::wstring planted = FolderOf(self) + L"planted.dll";
+    if (!CreateDirectoryW(target.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    if (!CopyFileW(options.installer.c_str(), (target + program).c_str(), FALSE)
+        || !CopyFileW(planted.c_str(), (target + Wide(dll)).c_str(), FALSE)
+        || !PreferNativeDll(program, Wide(dll.substr(0, dll.rfind('.')))))
+        return false;
+    options.installer = target + program;
+    return true;
+}
+
 static void Compare(const std::string &before, const std::string &after)
 {
     std::vector<std::string> a = snapshots[before], b = snapshots[after];
@@ -167,15 +219,15 @@ static void Compare(const std::string &before, const std::string &after)
 
 static HANDLE heldMutex;
 
-// The log is in the ANSI code page, one line per event behind its local date
+// A log is in the ANSI code page, one line per event behind its local date
 // and time; those vary from run to run and are masked once their form is checked.
-static void PrintLog(const std::string &path)
+static void PrintFile(const std::string &path)
 {
     FILE *file = _wfopen(Wide(path).c_str(), L"rb");
     char line[2048];
 
     if (!file) {
-        Print("no log at %s", path.c_str());
+        Print("no file %s", path.c_str());
         return;
     }
     while (fgets(line, sizeof line, file)) {
@@ -208,13 +260,13 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
         ok = SetDword(w[1], w[2], (DWORD)strtoul(w[3].c_str(), NULL, 0));
     } else if (verb == "delete" && w.size() == 2) {
         ok = DeleteTree(w[1]);
-    } else if (verb == "run") {
+    } else if (verb == "run" || verb == "run-brief") {
         std::vector<Answer> answers;
         if (!ParseAnswers(w, answers)) {
             Print("error: unknown answer in run");
             return false;
         }
-        return RunInstaller(options, answers);
+        return RunInstaller(options, answers, verb == "run-brief");
     } else if (verb == "unattended") {
         std::string arguments;
         for (size_t i = 1; i < w.size(); i++) {
@@ -228,8 +280,10 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
     } else if (verb == "release-mutex" && w.size() == 1) {
         ok = heldMutex != NULL && CloseHandle(heldMutex);
         heldMutex = NULL;
-    } else if (verb == "log" && w.size() == 2) {
-        PrintLog(w[1]);
+    } else if (verb == "plant" && w.size() == 3) {
+        ok = Plant(w[1], w[2], options);
+    } else if (verb == "file" && w.size() == 2) {
+        PrintFile(w[1]);
     } else if (verb == "dump" && w.size() == 2) {
         for (const auto &line : DumpKey(w[1]))
             Print("%s", line.c_str());

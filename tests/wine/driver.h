@@ -32,9 +32,10 @@ struct RunOptions {
     std::wstring installer;
     std::wstring shotDirectory; // empty: no screenshots
 };
-// Starts the installer, answers one dialog per answer, prints each dialog and
-// the exit code. Returns false when something timed out.
-bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers);
+// Starts the installer, answers one dialog per answer, prints each dialog
+// (only its title and kind when brief) and the exit code. Returns false when
+// something timed out.
+bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers, bool brief = false);
 // Starts the installer with these arguments and no one to answer it; prints
 // every window of its process that shows, and the exit code.
 bool RunUnattended(const RunOptions &options, const std::wstring &arguments);

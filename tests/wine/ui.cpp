@@ -137,15 +137,20 @@ static const char *DialogKind(HWND dialog)
     return "message";
 }
 
-static void Describe(HWND dialog)
+static void Describe(HWND dialog, bool brief)
 {
     GUITHREADINFO gui = {};
     HWND focus = NULL;
+    const char *inFront = GetForegroundWindow() == dialog ? "" : " (not in front)";
 
+    if (brief) {
+        Print("dialog %s %s%s", Quoted(WindowText(dialog)).c_str(), DialogKind(dialog), inFront);
+        return;
+    }
     gui.cbSize = sizeof gui;
     if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &gui))
         focus = gui.hwndFocus;
-    Print("dialog %s%s", Quoted(WindowText(dialog)).c_str(), GetForegroundWindow() == dialog ? "" : " (not in front)");
+    Print("dialog %s%s", Quoted(WindowText(dialog)).c_str(), inFront);
     for (HWND control : ControlsOf(dialog)) {
         wchar_t className[64];
         if (GetClassNameW(control, className, 64) == 0)
@@ -281,7 +286,7 @@ static bool GiveAnswer(HWND dialog, Answer answer)
     }
 }
 
-bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers)
+bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers, bool brief)
 {
     STARTUPINFOW startup = {};
     PROCESS_INFORMATION process;
@@ -305,7 +310,7 @@ bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers)
         number++;
         if (!BringToFront(dialog))
             Print("note: the dialog did not come to the front");
-        Describe(dialog);
+        Describe(dialog, brief);
         if (!options.shotDirectory.empty())
             RequestScreenshot(options.shotDirectory, number, dialog);
         if (next >= answers.size()) {
