@@ -46,31 +46,31 @@ static int NextWord(const char **at, char *text, int size)
         *at = p;
         return WORD_END;
     }
-    while (*p != '\0' && (quoted || !IsBlank(*p))) {
-        const char *end = p;
+    for (;;) {
+        int backslashes = 0;
 
-        while (*end == '\\')
-            end++;
-        if (end > p && *end != '"') {
-            for (; p < end; p++)
-                Put(&word, '\\');
-        } else if (end > p) {
-            // Before a quote each pair is one backslash, and an odd one makes the quote a letter.
-            for (; end - p >= 2; p += 2)
-                Put(&word, '\\');
-            if (p < end) {
-                Put(&word, '"');
-                p = end + 1;
-            }
-        } else if (*p == '"') {
-            if (quoted && p[1] == '"')
-                Put(&word, *p++);
-            else
-                quoted = !quoted;
+        while (*p == '\\') {
+            backslashes++;
             p++;
-        } else {
-            Put(&word, *p++);
         }
+        if (*p == '"') {
+            // Before a quote each pair is one backslash, and an odd one makes the quote a letter.
+            for (; backslashes >= 2; backslashes -= 2)
+                Put(&word, '\\');
+            if (backslashes != 0 || (quoted && p[1] == '"')) {
+                Put(&word, '"');
+                p += backslashes != 0 ? 1 : 2;
+            } else {
+                quoted = !quoted;
+                p++;
+            }
+            continue;
+        }
+        for (; backslashes > 0; backslashes--)
+            Put(&word, '\\');
+        if (*p == '\0' || (!quoted && IsBlank(*p)))
+            break;
+        Put(&word, *p++);
     }
     *at = p;
     text[word.length] = '\0';

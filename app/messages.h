@@ -28,12 +28,11 @@ inline constexpr char LOG_PRINTER_NOT_SUPPORTED[] = "Нет поддержива
 inline constexpr char LOG_OTHER_PRINTER[] = "Сообщения отключены для другого принтера: ";
 inline constexpr char LOG_ALREADY_OFF[] = "Сообщения уже отключены";
 inline constexpr char LOG_NO_RECORD[] = "Нет записи HKLM\\";
-inline constexpr char LOG_RECORD_UNREADABLE[] = "Не открывается HKLM\\";
 inline constexpr char LOG_NOT_RECORDED[] = "Не удалось записать HKLM\\";
 inline constexpr char LOG_RECORD_KEPT[] = "Не удалось удалить HKLM\\";
-inline constexpr char LOG_NOW_OFF[] = "Сейчас TonerLow = 1 для: ";
-inline constexpr char LOG_NOW_ON[] = "Сейчас нет TonerLow для: ";
-inline constexpr char LOG_NOW_RECORDED[] = "Сейчас записан: ";
+inline constexpr char LOG_NOW_OFF[] = "Сейчас TonerLow = 1: ";
+inline constexpr char LOG_NOW_ON[] = "Сейчас нет TonerLow: ";
+inline constexpr char LOG_NOW_RECORDED[] = "Сейчас в записи: ";
 inline constexpr char LOG_NOW_NO_RECORD[] = "Сейчас записи нет";
 inline constexpr char LOG_EXIT[] = "Код завершения: ";
 

@@ -4,19 +4,13 @@
 #include <windows.h>
 
 // WinMain gets the arguments without the program's name, as the C runtime
-// gives them: the name ends at its closing quote, or else at the first blank.
+// gives them: the name ends at the first blank outside quotes.
 static LPSTR ArgumentsOf(LPSTR line)
 {
-    if (*line == '"') {
-        line++;
-        while (*line != '\0' && *line != '"')
-            line++;
-        if (*line == '"')
-            line++;
-    } else {
-        while (*line != '\0' && *line != ' ' && *line != '\t')
-            line++;
-    }
+    int quoted = 0;
+
+    for (; *line != '\0' && (quoted || (*line != ' ' && *line != '\t')); line++)
+        quoted ^= *line == '"';
     while (*line == ' ' || *line == '\t')
         line++;
     return line;

@@ -80,13 +80,10 @@ static int UnattendedSwitchOn()
     LONG record = TestPatchRecord();
     int code;
 
+    // A record that is there but does not open fails in the removal.
     if (record == ERROR_FILE_NOT_FOUND) {
         LogEvent(LOG_NO_RECORD, PATCH_RECORD_KEY);
         return EXIT_NOTHING_TO_DO;
-    }
-    if (record != ERROR_SUCCESS) {
-        LogEvent(LOG_RECORD_UNREADABLE, PATCH_RECORD_KEY);
-        return EXIT_FAILED;
     }
     if (!PatchRecord(PATCH_LOAD, recorded))
         recorded[0] = '\0';

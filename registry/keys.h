@@ -24,8 +24,6 @@ inline constexpr char TONER_LOW_VALUE[] = "TonerLow";
 // lies under HKEY_LOCAL_MACHINE.
 inline constexpr char LOG_WRITTEN[] = "Записано: HKLM\\";
 inline constexpr char LOG_DELETED[] = "Удалено: HKLM\\";
-inline constexpr char LOG_TONER_LOW_SET[] = "TonerLow = 1 (REG_DWORD)";
-inline constexpr char LOG_RECORD_WRITTEN[] = "Записано: HKLM\\SOFTWARE\\Brisvane\\Printer Name = ";
 
 // Stands in the driver buffer until a query writes over it; equals no driver.
 inline constexpr char DRIVER_SENTINEL[] = "NOT SUPPORTED";

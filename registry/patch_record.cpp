@@ -20,7 +20,7 @@ static int StoreRecord(const char *name)
     RegCloseKey(key);
     if (result != ERROR_SUCCESS)
         return 0;
-    LogEvent(LOG_RECORD_WRITTEN, name);
+    LogEvent(LOG_WRITTEN, PATCH_RECORD_KEY, PATCH_RECORD_VALUE);
     return 1;
 }
 

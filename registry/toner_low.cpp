@@ -13,6 +13,12 @@ static const char TEXT_UPDATE_FAILED[] = "Инсталлятор не смог �
 // Sized for the longest path: prefix, a key name of 255 characters, suffix.
 enum { MONITOR_PATH_SIZE = sizeof MAKER_PREFIX - 1 + KEY_NAME_MAX + sizeof MONITOR_SETTINGS_SUFFIX };
 
+// The printer's settings key, for a name that is one key name and fits.
+static int SettingsPath(char *path, const char *name)
+{
+    return IsKeyName(name) && JoinKeyPath(path, MONITOR_PATH_SIZE, MAKER_PREFIX, name, MONITOR_SETTINGS_SUFFIX);
+}
+
 int ApplyTonerLowSetting(const char *name)
 {
     char path[MONITOR_PATH_SIZE];
@@ -20,7 +26,7 @@ int ApplyTonerLowSetting(const char *name)
     HKEY key;
     int result;
 
-    if (!IsKeyName(name) || !JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, MONITOR_SETTINGS_SUFFIX)) {
+    if (!SettingsPath(path, name)) {
         ShowError(TEXT_NO_PRODUCT_INFO);
         return 0;
     }
@@ -36,7 +42,7 @@ int ApplyTonerLowSetting(const char *name)
     if (!result)
         ShowError(TEXT_UPDATE_FAILED);
     else
-        LogEvent(LOG_WRITTEN, path, LOG_TONER_LOW_SET);
+        LogEvent(LOG_WRITTEN, path, TONER_LOW_VALUE);
     return result;
 }
 
@@ -49,9 +55,7 @@ int TonerLowStands(const char *name)
     DWORD size = sizeof value;
     LONG result;
 
-    if (!IsKeyName(name) || !JoinKeyPath(path, (int)sizeof path, MAKER_PREFIX, name, MONITOR_SETTINGS_SUFFIX))
-        return 0;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (!SettingsPath(path, name) || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return 0;
     result = RegQueryValueExA(key, TONER_LOW_VALUE, NULL, &type, (BYTE *)&value, &size);
     RegCloseKey(key);
