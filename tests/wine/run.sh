@@ -16,7 +16,9 @@ source "$here/lib.sh"
 
 jobs=${BRISVANE_E2E_JOBS:-2}
 driver=$root/build/x86_64/tests/wine/brisvane_driver.exe
-installer="Z:${root//\//\\}\\build\\x86_64\\Brisvane.exe"
+# BRISVANE_E2E_INSTALLER=/abs/path/Brisvane.exe runs the cases on another build of it, e.g. a release.
+installer_path=${BRISVANE_E2E_INSTALLER:-$root/build/x86_64/Brisvane.exe}
+installer="Z:${installer_path//\//\\}"
 worker_pids=()
 
 cleanup() {
