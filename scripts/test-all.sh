@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the three configurations,
 # then the unit tests, the checks of the built executables, the fuzzer, the
-# static checks and the end-to-end tests under Wine.
+# static checks, the end-to-end tests under Wine and the release.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,6 +49,7 @@ run "reproducible build" reproducible
 [ -x tests/static/run.sh ] && run "static checks" tests/static/run.sh
 [ -x tests/fuzz/run.sh ] && run "fuzzing" tests/fuzz/run.sh
 [ -x tests/wine/run.sh ] && run "end-to-end under Wine" tests/wine/run.sh
+run "release" tests/release/run.sh
 
 echo
 echo "suites: $passed passed, $failed failed"

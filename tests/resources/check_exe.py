@@ -60,19 +60,43 @@ def sz_or_ord(data, at):
     return data[at:end].decode("utf-16-le"), end + 2
 
 
-def read_resources(path):
-    """The resources of a PE file as (type, name, language, bytes), read from
-    its resource directory as the loader reads them."""
-    data = open(path, "rb").read()
+def pe_layout(data):
+    """The offset of a PE file's data directories, and its sections as
+    (virtual size, RVA, raw size, file offset)."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     sections, optional_size = struct.unpack_from("<HxxxxxxxxxxxxH", data, pe + 6)
     optional = pe + 24
     magic = struct.unpack_from("<H", data, optional)[0]
     directories = optional + (96 if magic == 0x10B else 112)
-    rsrc_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
     table = optional + optional_size
-    for i in range(sections):
-        _, size, rva, raw_size, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
+    return directories, [struct.unpack_from("<8sIIII", data, table + 40 * i)[1:] for i in range(sections)]
+
+
+def check_tail(data):
+    """Nothing may follow the last section but, in a signed file, the
+    Authenticode certificate table that the security directory names: its
+    position is a file offset, and the signature covers everything before it."""
+    directories, sections = pe_layout(data)
+    end = max(raw + raw_size for _, _, raw_size, raw in sections)
+    at, size = struct.unpack_from("<II", data, directories + 4 * 8)
+    if size == 0:
+        check(len(data) == end, "nothing after the last section (%d bytes)" % (len(data) - end))
+        return
+    check(at == end and at % 8 == 0 and at + size == len(data),
+          "the certificate table (%d bytes at %d) is all that follows the last section (ends at %d of %d)"
+          % (size, at, end, len(data)))
+    if at + 8 <= len(data):
+        length, revision, kind = struct.unpack_from("<IHH", data, at)
+        check(length <= size and (revision, kind) == (0x0200, 0x0002), "one PKCS#7 signed-data certificate")
+
+
+def read_resources(path):
+    """The resources of a PE file as (type, name, language, bytes), read from
+    its resource directory as the loader reads them."""
+    data = open(path, "rb").read()
+    directories, sections = pe_layout(data)
+    rsrc_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
+    for size, rva, raw_size, raw in sections:
         if rva <= rsrc_rva < rva + max(size, raw_size):
             base = raw + (rsrc_rva - rva)
             delta = rva - raw
@@ -142,6 +166,7 @@ def main():
     check(dlls <= SYSTEM_DLLS, "imports only system DLLs, not %s" % sorted(dlls - SYSTEM_DLLS))
     check("Time/Date\t\tThu Jan  1 00:00:00 1970" in headers, "no build timestamp")
 
+    check_tail(open(exe, "rb").read())
     resources = read_resources(exe)
 
     found = {(t, n): (lang, body) for t, n, lang, body in resources}
