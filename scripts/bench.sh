@@ -9,7 +9,9 @@
 #   4. time from process start to the first dialog under Wine, against a
 #      program that shows one empty dialog built for the same architecture:
 #      the i686 build on a 32-bit Windows, then the x86_64 build on a 64-bit
-#      one.
+#      one;
+#   5. wall time of an unattended /off under Wine, start to exit, against a
+#      program that opens one key and writes one value.
 # Timings are medians of alternated runs, quoted as ratios where the machine
 # may be busy. Not a test: nothing here fails on a slow figure.
 # Usage: scripts/bench.sh  (after scripts/setup.sh; about two to five minutes)
@@ -91,7 +93,7 @@ step cmake --build --preset x86_64 --target Brisvane
 step cmake -S bench -B "$out/win64" --toolchain "$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
 step cmake --build "$out/win64" -j2
 step cmake -S bench -B "$out/win32" --toolchain "$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
-step cmake --build "$out/win32" -j2 --target first_dialog empty_dialog
+step cmake --build "$out/win32" -j2 --target first_dialog empty_dialog unattended_wall minimal_write
 
 # shellcheck source=wine-env.sh
 . "$root/scripts/wine-env.sh"
@@ -142,6 +144,11 @@ heading "4a. Time to the first dialog, i686 build (shipping) on a 32-bit Windows
 WINEPREFIX=$prefix32 run_windows32 "$out/win32/first_dialog.exe" \
     "$(windows_path "$root/build/i686/Brisvane.exe")" \
     "$(windows_path "$root/$out/win32/empty_dialog.exe")" 21
+
+heading "5. Unattended /off, i686 build on a 32-bit Windows, process start to exit, against a program that writes one value"
+WINEPREFIX=$prefix32 run_windows32 "$out/win32/unattended_wall.exe" \
+    "$(windows_path "$root/build/i686/Brisvane.exe")" \
+    "$(windows_path "$root/$out/win32/minimal_write.exe")" 41
 wine_stop_prefix "$prefix32"
 
 heading "4b. Time to the first dialog, x86_64 build on a 64-bit Windows, against an x86_64 empty dialog program"

@@ -26,7 +26,10 @@ done
 sources=(app/*.cpp platform/*.cpp registry/*.cpp)
 host_sources=()
 for source in "${sources[@]}"; do
-    [ "$source" = app/startup.cpp ] || host_sources+=("$source")  # MinGW builds only
+    case $source in
+    app/startup.cpp | platform/user32.cpp) ;;  # the Windows builds only
+    *) host_sources+=("$source") ;;
+    esac
 done
 for db in host i686; do
     [ "$db" = host ] && files=("${host_sources[@]}") || files=("${sources[@]}")
