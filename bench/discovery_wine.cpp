@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "alternate.h"
 #include "bare_find.h"
 #include "keys.h"
 #include "registry_ops.h"
@@ -29,15 +30,6 @@ static const char UNSUPPORTED_DRIVER[] = "Generic / Text Only";
 // table makes each unsupported printer cost the full comparison.
 static const char LAST_PRINTER[] = "Zandor last";
 static const char LAST_DRIVER[] = "TX 414";
-
-static double g_tick;
-
-static double Now()
-{
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return (double)counter.QuadPart * g_tick;
-}
 
 static int AddPrinter(HKEY root, const char *name, const char *driver)
 {
@@ -112,24 +104,14 @@ static double TimeCalls(Finder find, int repeats)
     return (Now() - start) / repeats;
 }
 
-static double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 int main(int argc, char **argv)
 {
     int rounds = argc > 1 ? std::atoi(argv[1]) : 9;
     double measurementSeconds = argc > 2 ? std::atof(argv[2]) : 0.04;
-    LARGE_INTEGER frequency;
     HKEY roots[SIZE_COUNT];
     int repeats[SIZE_COUNT];
     std::vector<double> product[SIZE_COUNT], bare[SIZE_COUNT], ratios[SIZE_COUNT];
 
-    QueryPerformanceFrequency(&frequency);
-    g_tick = 1.0 / (double)frequency.QuadPart;
     if (rounds < 1)
         rounds = 1;
 

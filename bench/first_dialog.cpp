@@ -6,19 +6,10 @@
 // which would make every run ten times as long without telling us anything.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
-static double g_tick;
-
-static double Now()
-{
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return (double)counter.QuadPart * g_tick;
-}
+#include "alternate.h"
 
 struct Search {
     DWORD process;
@@ -71,56 +62,13 @@ static double TimeToDialog(const char *program)
     return result;
 }
 
-static double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 int main(int argc, char **argv)
 {
-    LARGE_INTEGER frequency;
-
     if (argc < 3) {
         std::printf("usage: first_dialog TARGET BASELINE [RUNS]\n");
         return 2;
     }
-    int runs = argc > 3 ? std::atoi(argv[3]) : 9;
-    QueryPerformanceFrequency(&frequency);
-    g_tick = 1.0 / (double)frequency.QuadPart;
-
-    // The first launches of a session also pay for Wine's own start-up.
-    if (TimeToDialog(argv[1]) < 0 || TimeToDialog(argv[2]) < 0) {
-        std::printf("  a program showed no dialog\n");
-        return 2;
-    }
-    std::vector<double> target, baseline, ratios;
-    for (int run = 0; run < runs; run++) {
-        double t, b;
-        if (run % 2 == 0) {
-            t = TimeToDialog(argv[1]);
-            b = TimeToDialog(argv[2]);
-        } else {
-            b = TimeToDialog(argv[2]);
-            t = TimeToDialog(argv[1]);
-        }
-        if (t < 0 || b < 0) {
-            std::printf("  run %d: a program showed no dialog\n", run + 1);
-            return 2;
-        }
-        target.push_back(t);
-        baseline.push_back(b);
-        ratios.push_back(t / b);
-    }
-    double t = Median(target), b = Median(baseline), r = Median(ratios);
-    std::printf("  runs: %d, alternating, after one warm-up launch each\n", runs);
-    std::printf("  installer, to notice dialog   median %7.1f ms  (min %.1f, max %.1f)\n", t * 1e3,
-                *std::min_element(target.begin(), target.end()) * 1e3,
-                *std::max_element(target.begin(), target.end()) * 1e3);
-    std::printf("  empty dialog program          median %7.1f ms  (min %.1f, max %.1f)\n", b * 1e3,
-                *std::min_element(baseline.begin(), baseline.end()) * 1e3,
-                *std::max_element(baseline.begin(), baseline.end()) * 1e3);
-    std::printf("  ratio installer/empty         median %7.3f     goal <= 1.20  %s\n", r, r <= 1.20 ? "ok" : "OVER");
-    return 0;
+    return Alternate({ "installer, to notice dialog", [&] { return TimeToDialog(argv[1]); } },
+                     { "empty dialog program", [&] { return TimeToDialog(argv[2]); } },
+                     argc > 3 ? std::atoi(argv[3]) : 9, "ratio installer/empty", 1.20);
 }
