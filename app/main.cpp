@@ -135,6 +135,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (options.run != RUN_DIALOGS)
         return RunUnattended(options, commandLine);
     // A person at the screen reads the outcome in the messages.
+    ReportToScreen();
     RunDialogs(instance);
     return 0;
 }

@@ -22,6 +22,12 @@ void ReportUnattended(HANDLE log, int confirm)
     confirmAnswer = confirm;
 }
 
+void ReportToScreen()
+{
+    reportLog = NULL;
+    unattended = 0;
+}
+
 int IsUnattended()
 {
     return unattended;

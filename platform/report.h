@@ -11,6 +11,8 @@
 // open file, or INVALID_HANDLE_VALUE for none), and every confirmation is
 // answered with `confirm`, as the person who started the run chose.
 void ReportUnattended(HANDLE log, int confirm);
+// Message boxes for a person at the screen, as a run without switches has.
+void ReportToScreen();
 int IsUnattended();
 
 // A failure, or a notice that there is nothing to do: OK only.
