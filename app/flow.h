@@ -3,10 +3,6 @@
 #ifndef BRISVANE_FLOW_H
 #define BRISVANE_FLOW_H
 
-#include <windows.h>
-
-#include "command_line.h"
-
 // The Windows Installer's exit codes, which deployment tools read.
 enum {
     EXIT_NOTHING_TO_DO = 0,
@@ -21,9 +17,6 @@ enum {
 // What ApplySwitchOff achieved.
 enum { SWITCH_OFF_FAILED, SWITCH_OFF_DONE, SWITCH_OFF_NOT_RECORDED };
 
-// Opens and closes the patch record key: ERROR_SUCCESS when it stands.
-LONG TestPatchRecord();
-
 // Writes the printer's setting, then the patch record.
 int ApplySwitchOff(const char *name);
 
@@ -32,8 +25,5 @@ int FinishChange(const char *text);
 
 // Removes the recorded printer's setting and reports the outcome.
 int SwitchOn();
-
-// A run with switches: no window, unless the usage is asked for.
-int RunUnattended(const RunOptions &options, const char *arguments);
 
 #endif

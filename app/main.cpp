@@ -4,14 +4,13 @@
 
 #include "../platform/dll_search.h"
 #include "../platform/report.h"
-#include "../registry/keys.h"
 #include "../registry/registry_ops.h"
+#include "../res/messages.h"
 #include "../res/resource.h"
 #include "command_line.h"
 #include "dialogs.h"
 #include "flow.h"
-#include "messages.h"
-#include "ui.h"
+#include "unattended.h"
 #include "../platform/user32.h"
 
 enum { NOTICE_TEXT_SIZE = 2048 };
@@ -41,17 +40,6 @@ INT_PTR CALLBACK NoticeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         }
     }
     return FALSE;
-}
-
-LONG TestPatchRecord()
-{
-    HKEY key;
-    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, KEY_ALL_ACCESS, &key);
-
-    // The key is only tested; its value is not read.
-    if (result == ERROR_SUCCESS)
-        RegCloseKey(key);
-    return result;
 }
 
 static INT_PTR OnActionInit(HWND dialog)
@@ -84,28 +72,6 @@ INT_PTR CALLBACK ActionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         }
     }
     return FALSE;
-}
-
-int FinishChange(const char *text)
-{
-    if (!ShowConfirm(text))
-        return EXIT_RESTART_NEEDED;
-    return RequestRestart() ? EXIT_RESTARTING : EXIT_RESTART_NEEDED;
-}
-
-int SwitchOn()
-{
-    if (!RemoveTonerLowSetting()) {
-        ShowError(TEXT_SWITCH_ON_FAILED);
-        return EXIT_FAILED;
-    }
-    // A record left behind would tell a deployment tool that looks for it
-    // that the printer is still switched off; the dialogs do not report it.
-    if (IsUnattended() && TestPatchRecord() != ERROR_FILE_NOT_FOUND) {
-        LogEvent(LOG_RECORD_KEPT, PATCH_RECORD_KEY);
-        return EXIT_FAILED;
-    }
-    return FinishChange(TEXT_SWITCHED_ON);
 }
 
 static void RunDialogs(HINSTANCE instance)

@@ -2,12 +2,12 @@
 // its monitor setting and then the patch record.
 #include <windows.h>
 
-#include "../registry/registry_ops.h"
-#include "../res/resource.h"
 #include "../platform/report.h"
+#include "../registry/registry_ops.h"
+#include "../res/messages.h"
+#include "../res/resource.h"
 #include "dialogs.h"
 #include "flow.h"
-#include "messages.h"
 #include "../platform/user32.h"
 
 static INT_PTR OnPrinterInit(HWND dialog)
@@ -42,15 +42,6 @@ static int GetSelectedPrinter(HWND dialog, char *name)
     // for double-byte characters); the buffer holds either.
     length = SendDlgItemMessageA(dialog, IDC_PRINTER_LIST, CB_GETLBTEXT, (WPARAM)index, (LPARAM)name);
     return length != CB_ERR && length > 0 && length < PRINTER_NAME_SIZE;
-}
-
-int ApplySwitchOff(const char *name)
-{
-    if (!ApplyTonerLowSetting(name))
-        return SWITCH_OFF_FAILED;
-    // The record is written only after the setting, so a failed write never
-    // leaves a record behind.
-    return PatchRecord(PATCH_STORE, (char *)name) ? SWITCH_OFF_DONE : SWITCH_OFF_NOT_RECORDED;
 }
 
 static void OnPrinterOk(HWND dialog)

@@ -1,14 +1,15 @@
 // The unattended run, for deployment tools that start the installer on many
 // computers with no one at the screen and read its exit code as they read the
 // Windows Installer's. It takes the roads the dialogs take after OK.
+#include "unattended.h"
+
 #include <windows.h>
 
 #include "../platform/report.h"
 #include "../registry/keys.h"
 #include "../registry/registry_ops.h"
-#include "../res/strings.h"
+#include "../res/messages.h"
 #include "flow.h"
-#include "messages.h"
 #include "../platform/user32.h"
 
 // Held for the whole run, so that a second run started meanwhile (by a

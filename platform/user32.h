@@ -10,18 +10,28 @@
 // The host layer stands in for these calls itself.
 #ifndef BRISVANE_HOST_WINDOWS_H
 
-extern "C" {
-INT_PTR WINAPI LazyDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC procedure, LPARAM param);
-BOOL WINAPI LazyEndDialog(HWND dialog, INT_PTR result);
-LRESULT WINAPI LazySendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
-HWND WINAPI LazyGetDlgItem(HWND dialog, int id);
-BOOL WINAPI LazyEnableWindow(HWND window, BOOL enable);
-BOOL WINAPI LazySetDlgItemTextA(HWND dialog, int id, LPCSTR text);
-int WINAPI LazyLoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
-int WINAPI LazyMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-BOOL WINAPI LazyExitWindowsEx(UINT flags, DWORD reason);
-}
+// Every user32 function the program calls: result, name, parameters, the
+// arguments passed on. The stand-ins, their names in user32 and their
+// places in the table of found functions all come from this one list.
+#define BRISVANE_USER32_FUNCTIONS(X)                                                                            \
+    X(INT_PTR, DialogBoxParamA, (HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC procedure, LPARAM param), \
+      (instance, name, owner, procedure, param))                                                                \
+    X(BOOL, EndDialog, (HWND dialog, INT_PTR result), (dialog, result))                                         \
+    X(LRESULT, SendDlgItemMessageA, (HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam),          \
+      (dialog, id, message, wParam, lParam))                                                                    \
+    X(HWND, GetDlgItem, (HWND dialog, int id), (dialog, id))                                                    \
+    X(BOOL, EnableWindow, (HWND window, BOOL enable), (window, enable))                                         \
+    X(BOOL, SetDlgItemTextA, (HWND dialog, int id, LPCSTR text), (dialog, id, text))                            \
+    X(int, LoadStringA, (HINSTANCE instance, UINT id, LPSTR buffer, int size), (instance, id, buffer, size))    \
+    X(int, MessageBoxA, (HWND owner, LPCSTR text, LPCSTR caption, UINT type), (owner, text, caption, type))     \
+    X(BOOL, ExitWindowsEx, (UINT flags, DWORD reason), (flags, reason))
 
+#define BRISVANE_USER32_DECLARE(result, name, parameters, arguments) result WINAPI Lazy##name parameters;
+BRISVANE_USER32_FUNCTIONS(BRISVANE_USER32_DECLARE)
+#undef BRISVANE_USER32_DECLARE
+
+// The calls of the including file go to the stand-ins. A name here without
+// its line in the list above does not compile.
 #ifndef BRISVANE_USER32_STANDINS
 #define DialogBoxParamA LazyDialogBoxParamA
 #define EndDialog LazyEndDialog

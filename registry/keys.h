@@ -20,11 +20,6 @@ inline constexpr char MONITOR_KEY_NAME[] = "QUARVEN";
 inline constexpr char MONITOR_SETTINGS_KEY_NAME[] = "0.0";
 inline constexpr char TONER_LOW_VALUE[] = "TonerLow";
 
-// How an unattended run's log names what was written or deleted; every path
-// lies under HKEY_LOCAL_MACHINE.
-inline constexpr char LOG_WRITTEN[] = "Записано: HKLM\\";
-inline constexpr char LOG_DELETED[] = "Удалено: HKLM\\";
-
 // Stands in the driver buffer until a query writes over it; equals no driver.
 inline constexpr char DRIVER_SENTINEL[] = "NOT SUPPORTED";
 

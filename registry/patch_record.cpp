@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "../platform/report.h"
+#include "../res/messages.h"
 #include "keys.h"
 
 static int StoreRecord(const char *name)
@@ -57,6 +58,17 @@ static int DeleteRecord()
         return 0;
     LogEvent(LOG_DELETED, PATCH_RECORD_KEY);
     return 1;
+}
+
+LONG TestPatchRecord()
+{
+    HKEY key;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, KEY_ALL_ACCESS, &key);
+
+    // The key is only tested; its value is not read.
+    if (result == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return result;
 }
 
 int PatchRecord(int selector, char *name)

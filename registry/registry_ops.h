@@ -2,6 +2,8 @@
 #ifndef BRISVANE_REGISTRY_OPS_H
 #define BRISVANE_REGISTRY_OPS_H
 
+#include <windows.h>
+
 // A printer name as the printer list gives it, or as a patch record holds it:
 // a registry key name of at most 255 characters and its terminating NUL.
 enum { PRINTER_NAME_SIZE = 256 };
@@ -12,6 +14,10 @@ enum { PATCH_STORE = 3, PATCH_LOAD = 4, PATCH_DELETE = 5 };
 // Stores, loads (into a PRINTER_NAME_SIZE buffer) or deletes the patch record.
 // Shows no message.
 int PatchRecord(int selector, char *name);
+
+// Opens and closes the patch record key: ERROR_SUCCESS when it stands and
+// opens with full access, ERROR_FILE_NOT_FOUND when there is none.
+LONG TestPatchRecord();
 
 // Copies the name of the first installed printer with a supported driver into
 // name (PRINTER_NAME_SIZE bytes). Writes name only on success. Shows no message.

@@ -4,11 +4,9 @@
 #include <windows.h>
 
 #include "../platform/report.h"
+#include "../res/messages.h"
 #include "key_path.h"
 #include "keys.h"
-
-static const char TEXT_NO_PRODUCT_INFO[] = "Инсталлятор не обнаружил информации о продуктах в реестре";
-static const char TEXT_UPDATE_FAILED[] = "Инсталлятор не смог обновить информацию о продукте в реестре";
 
 // Sized for the longest path: prefix, a key name of 255 characters, suffix.
 enum { MONITOR_PATH_SIZE = sizeof MAKER_PREFIX - 1 + KEY_NAME_MAX + sizeof MONITOR_SETTINGS_SUFFIX };

@@ -11,7 +11,9 @@ DIALOG_STYLE = 0x90C008C4
 BUTTON, STATIC, COMBOBOX = 0x80, 0x82, 0x85
 OK, CANCEL = "ОК", "Отмена"
 TITLE = "Обновление программы Zandor"
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll"}
+# user32 is loaded where a window is first shown, never imported: an import
+# would load the window manager into every unattended run.
+SYSTEM_DLLS = {"kernel32.dll", "advapi32.dll"}
 
 # id, class atom, text, style, x, y, cx, cy
 DIALOGS = {

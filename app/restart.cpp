@@ -1,13 +1,11 @@
 // The restart request that follows a change.
-#include "ui.h"
+#include "restart.h"
 
 #include <windows.h>
 
 #include "../platform/report.h"
+#include "../res/messages.h"
 #include "../platform/user32.h"
-
-static const char TEXT_RESTART_FAILED[] =
-    "Не удалось перезагрузить компьютер. Перезагрузите его вручную для активизации внесенных изменений.";
 
 // What an unattended run tells the system about its restart: planned, for an
 // application's installation, so that the event log shows why the computer went down.
@@ -38,6 +36,6 @@ int RequestRestart()
         ShowError(TEXT_RESTART_FAILED);
         return 0;
     }
-    LogEvent("Запрошена перезагрузка компьютера");
+    LogEvent(LOG_RESTART_REQUESTED);
     return 1;
 }

@@ -1,15 +1,28 @@
-// The texts of the installer's messages, code page 1251 bytes in the data.
-// A person at the screen reads them in message boxes; an unattended run
-// writes them into its log.
+// Every text the program shows or logs, code page 1251 bytes in the data. A
+// person at the screen reads them in message boxes; an unattended run writes
+// them into its log. The dialogs' own texts live in the resource script and
+// strings.h.
 #ifndef BRISVANE_MESSAGES_H
 #define BRISVANE_MESSAGES_H
 
+#include "strings.h"
+
+// The outcomes of the flow.
 inline constexpr char TEXT_SWITCHED_OFF[] =
     "Инсталлятор успешно обновил информацию о продукте. "
     "Для активизации внесенных изменений необходимо перезагрузить компьютер.";
 inline constexpr char TEXT_SWITCHED_ON[] = "Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы";
 inline constexpr char TEXT_SWITCH_ON_FAILED[] = "Инсталлятор не смог включить сообщения 'Мало Тонера";
 inline constexpr char TEXT_NO_PRINTER[] = "В системе не установлены поддерживамые продукты";
+
+// The failures of the monitor setting.
+inline constexpr char TEXT_NO_PRODUCT_INFO[] = "Инсталлятор не обнаружил информации о продуктах в реестре";
+inline constexpr char TEXT_UPDATE_FAILED[] = "Инсталлятор не смог обновить информацию о продукте в реестре";
+
+// The restart that follows a change.
+inline constexpr char TEXT_RESTART_FAILED[] =
+    "Не удалось перезагрузить компьютер. Перезагрузите его вручную для активизации внесенных изменений.";
+inline constexpr char LOG_RESTART_REQUESTED[] = "Запрошена перезагрузка компьютера";
 
 // Only an unattended run, which has no dialogs to show its state, says these.
 inline constexpr char TEXT_USAGE[] =
@@ -35,5 +48,10 @@ inline constexpr char LOG_NOW_ON[] = "Сейчас нет TonerLow: ";
 inline constexpr char LOG_NOW_RECORDED[] = "Сейчас в записи: ";
 inline constexpr char LOG_NOW_NO_RECORD[] = "Сейчас записи нет";
 inline constexpr char LOG_EXIT[] = "Код завершения: ";
+
+// How the log names what was written or deleted; every path lies under
+// HKEY_LOCAL_MACHINE.
+inline constexpr char LOG_WRITTEN[] = "Записано: HKLM\\";
+inline constexpr char LOG_DELETED[] = "Удалено: HKLM\\";
 
 #endif
