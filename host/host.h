@@ -93,8 +93,10 @@ void FailRestart(DWORD error);
 void FailTokenCall(const std::string &function);
 
 // ---- Kernel objects of an unattended run ----
-// Another process holds a mutex of this name from now on.
-void HoldMutex(const std::string &name);
+// Another process holds a mutex of this name from now on. A refused one
+// belongs to another session's run whose security keeps us from opening it:
+// CreateMutexA then fails with ERROR_ACCESS_DENIED.
+void HoldMutex(const std::string &name, bool refused = false);
 // Opening this file fails with ERROR_ACCESS_DENIED.
 void FailFile(const std::string &path);
 // What was written to the file so far ("" for none); the local time is

@@ -14,7 +14,7 @@
 namespace host {
 
 struct Kernel {
-    std::set<std::string, NoCaseLess> heldMutexes;
+    std::map<std::string, bool, NoCaseLess> heldMutexes;  // name to refused
     std::set<std::string, NoCaseLess> failingFiles;
     std::map<std::string, std::string, NoCaseLess> files;
     std::map<HANDLE, std::string> openFiles;  // handle to path; mutexes map to ""
@@ -34,9 +34,9 @@ void ResetKernel()
     KernelState() = Kernel();
 }
 
-void HoldMutex(const std::string &name)
+void HoldMutex(const std::string &name, bool refused)
 {
-    KernelState().heldMutexes.insert(name);
+    KernelState().heldMutexes[name] = refused;
 }
 
 void FailFile(const std::string &path)
@@ -72,8 +72,12 @@ static HANDLE NewHandle(const std::string &path)
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name)
 {
     // Another process's mutex of the same name opens as the same object.
-    host::SetLastErrorCode(name != nullptr && host::KernelState().heldMutexes.count(name) ? ERROR_ALREADY_EXISTS
-                                                                                          : ERROR_SUCCESS);
+    auto held = name != nullptr ? host::KernelState().heldMutexes.find(name) : host::KernelState().heldMutexes.end();
+    if (held != host::KernelState().heldMutexes.end() && held->second) {
+        host::SetLastErrorCode(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    host::SetLastErrorCode(held != host::KernelState().heldMutexes.end() ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return host::NewHandle("");
 }
 

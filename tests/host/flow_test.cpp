@@ -207,6 +207,9 @@ INSTANTIATE_TEST_SUITE_P(
         // to delete but the record, and the warnings are on again.
         Road{ "SwitchOnMonitorKeysGone", RECORD_WITHOUT_MONITOR_KEY, NOT_SHOWN, { IDOK }, nullptr, nullptr,
               { { SWITCHED_ON, 0x11 } }, true, false, false },
+        // The dialogs do not report a record that stays.
+        Road{ "SwitchOnRecordKept", SWITCHED_OFF_STATE, NOT_SHOWN, { IDOK }, "RegDeleteKeyA", "Brisvane",
+              { { SWITCHED_ON, 0x11 } }, true, false, true },
         Road{ "SwitchOnDeleteRefused", SWITCHED_OFF_STATE, NOT_SHOWN, {}, "RegDeleteKeyA", "0.0",
               { { SWITCH_ON_FAILED, 0x10 } }, false, true, true }),
     [](const auto &info) { return std::string(info.param.name); });

@@ -73,7 +73,19 @@ INSTANTIATE_TEST_SUITE_P(
 const char LOG[] = "C:\\deploy\\brisvane.log";
 const char MUTEX[] = "Global\\BrisvaneRun";
 
-enum Seed { NONE, OFFICE, OFFICE_SWITCHED_OFF, STUDIO_SWITCHED_OFF, OFFICE_RECORDED_ONLY, ANOTHER_RUN };
+enum Seed {
+    NONE,
+    OFFICE,
+    OFFICE_SWITCHED_OFF,
+    STUDIO_SWITCHED_OFF,
+    OFFICE_RECORDED_ONLY,
+    OFFICE_SETTINGS_READ_ONLY,   // switched off; the settings key may be read, not written
+    OFFICE_TONER_LOW_BINARY,     // recorded; TonerLow holds 1 as REG_BINARY
+    OFFICE_TONER_LOW_TWO,        // recorded; TonerLow is the REG_DWORD 2
+    OFFICE_SETTINGS_HELD,        // switched off; a key below the settings key keeps it from deletion
+    ANOTHER_RUN,
+    ANOTHER_SESSIONS_RUN,        // its mutex is there but refused to us
+};
 
 struct Outcome {
     const char *name;
@@ -97,14 +109,23 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
         AddPrinter("Office", "TX 212");
         AddPrinter("Studio", "CORVANA 5d");
     }
-    if (o.seed == OFFICE_SWITCHED_OFF)
+    if (o.seed == OFFICE_SWITCHED_OFF || o.seed == OFFICE_SETTINGS_READ_ONLY || o.seed == OFFICE_SETTINGS_HELD)
         SeedSwitchedOff("Office");
+    if (o.seed == OFFICE_SETTINGS_READ_ONLY)
+        host::SetReadOnly(SettingsKey("Office"));
+    if (o.seed == OFFICE_SETTINGS_HELD)
+        host::CreateKey(SettingsKey("Office") + "\\Tray 2");
+    if (o.seed == OFFICE_TONER_LOW_BINARY || o.seed == OFFICE_TONER_LOW_TWO) {
+        host::SetValue(SettingsKey("Office"), "TonerLow", o.seed == OFFICE_TONER_LOW_TWO ? REG_DWORD : REG_BINARY,
+                       o.seed == OFFICE_TONER_LOW_TWO ? std::string("\x02\0\0\0", 4) : TONER_LOW_ON);
+        host::SetValue(RECORD, "Printer Name", REG_SZ, "Office");
+    }
     if (o.seed == STUDIO_SWITCHED_OFF)
         SeedSwitchedOff("Studio");
     if (o.seed == OFFICE_RECORDED_ONLY)
         host::SetValue(RECORD, "Printer Name", REG_SZ, "Office");
-    if (o.seed == ANOTHER_RUN)
-        host::HoldMutex(MUTEX);
+    if (o.seed == ANOTHER_RUN || o.seed == ANOTHER_SESSIONS_RUN)
+        host::HoldMutex(MUTEX, o.seed == ANOTHER_SESSIONS_RUN);
 
     std::string arguments = o.arguments + " /log " + LOG;
     EXPECT_EQ(o.exitCode, WinMain(host::Instance(), nullptr, &arguments[0], 1));
@@ -126,8 +147,9 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
     std::vector<std::string> lines = o.log;
     lines.insert(lines.begin(), "Запуск: " + arguments);
     lines.push_back("Код завершения: " + std::to_string(o.exitCode));
+    // A line is cut where the line buffer ends, its line end kept.
     for (const std::string &line : lines)
-        expected += "2026-12-08 09:05:03 " + line + "\r\n";
+        expected += ("2026-12-08 09:05:03 " + line).substr(0, 1022) + "\r\n";
     EXPECT_EQ(expected, host::FileText(LOG));
 }
 
@@ -153,6 +175,20 @@ INSTANTIATE_TEST_SUITE_P(
                  Then(SWITCHED_OFF, "Запрошена перезагрузка компьютера") },
         Outcome{ "switch-off already done", OFFICE_SWITCHED_OFF, "/off", 0, true, "Office", 0,
                  { "Принтер: Office", "Сообщения уже отключены" } },
+        // Printer names compare as Windows compares key names.
+        Outcome{ "switch-off already done, named in another case", OFFICE_SWITCHED_OFF, "/off /printer office", 0,
+                 true, "Office", 0, { "Принтер: office", "Сообщения уже отключены" } },
+        // Whether it is off needs reading only.
+        Outcome{ "switch-off already done, settings read-only", OFFICE_SETTINGS_READ_ONLY, "/off", 0, true, "Office",
+                 0, { "Принтер: Office", "Сообщения уже отключены" } },
+        // Only the REG_DWORD 1 switches the warnings off: anything else is written again.
+        Outcome{ "switch-off over a TonerLow of another type", OFFICE_TONER_LOW_BINARY, "/off", 3010, true, "Office",
+                 0, SWITCHED_OFF },
+        Outcome{ "switch-off over a TonerLow of another value", OFFICE_TONER_LOW_TWO, "/off", 3010, true, "Office",
+                 0, SWITCHED_OFF },
+        // The whole command line goes into the first line, cut to the line buffer.
+        Outcome{ "switch-off from a long command line", OFFICE, "/off" + std::string(1100, ' '), 3010, true,
+                 "Office", 0, SWITCHED_OFF },
         // The monitor lost the setting since: it is written again.
         Outcome{ "switch-off over a record without the setting", OFFICE_RECORDED_ONLY, "/off", 3010, true, "Office",
                  0, SWITCHED_OFF },
@@ -168,9 +204,15 @@ INSTANTIATE_TEST_SUITE_P(
                  { "Принтер: Office", "Удалено: " + SETTINGS + "\\0.0", "Удалено: " + SETTINGS,
                    "Удалено: HKLM\\SOFTWARE\\Merravin\\Office", "Удалено: HKLM\\SOFTWARE\\Brisvane",
                    "Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы" } },
+        // What stands afterwards is logged after a failure.
+        Outcome{ "switch-on refused", OFFICE_SETTINGS_HELD, "/on", 1603, true, "Office", 0,
+                 { "Принтер: Office", "Инсталлятор не смог включить сообщения 'Мало Тонера",
+                   "Сейчас TonerLow = 1: Office", "Сейчас в записи: Office" } },
         Outcome{ "switch-on without a record", OFFICE, "/on /restart", 0, false, nullptr, 0,
                  { "Нет записи HKLM\\SOFTWARE\\Brisvane" } },
         Outcome{ "another run holds the mutex", ANOTHER_RUN, "/off", 1618, false, nullptr, 0,
+                 { "Уже идет другой запуск" } },
+        Outcome{ "another session's run holds the mutex", ANOTHER_SESSIONS_RUN, "/off", 1618, false, nullptr, 0,
                  { "Уже идет другой запуск" } },
         Outcome{ "command line not understood", OFFICE, "/off /on", 87, false, nullptr, 0,
                  { "Неверная командная строка (справка: /?)" } }),
@@ -197,6 +239,12 @@ TEST_F(HostTest, UsageIsTheOneWindowAndALogThatDoesNotOpenStopsNothing)
     EXPECT_EQ(3010, WinMain(host::Instance(), nullptr, off, 1));
     EXPECT_TRUE(fixture::TonerLowStands("Office"));
     EXPECT_EQ(1u, host::MessageBoxes().size());
+
+    // Without a log, a failure shows no window either.
+    host::Reset();
+    char bare[] = "/off";
+    EXPECT_EQ(1168, WinMain(host::Instance(), nullptr, bare, 1));
+    EXPECT_TRUE(host::MessageBoxes().empty());
 }
 
 }  // namespace

@@ -9,10 +9,10 @@
 //   unattended ARGUMENT...  runs it with these arguments, quoted where they hold a blank
 //   hold-mutex NAME         holds a named mutex, as another run would, until
 //   release-mutex           releases it
-//   plant FOLDER DLL        copies the installer into FOLDER with planted.dll
+//   plant FOLDER [DLL]      copies the installer into FOLDER, with planted.dll
 //                           (built beside the driver) as DLL, e.g. uxtheme.dll,
-//                           has Wine prefer that native DLL as Windows would,
-//                           and starts later runs there
+//                           where one is named, has Wine prefer that native DLL
+//                           as Windows would, and starts later runs there
 //   file PATH               prints an ANSI text file's lines, each line's leading
 //                           date and time masked, or that it does not exist
 //   dump PATH               prints a key tree with every value's bytes
@@ -181,7 +181,8 @@ static bool PreferNativeDll(const std::wstring &program, const std::wstring &dll
 }
 
 // A folder the browser saved the installer to, with a DLL a web page dropped
-// beside it; later runs start the installer there.
+// beside it, or a folder it was installed into; later runs start the
+// installer there.
 static bool Plant(const std::string &folder, const std::string &dll, RunOptions &options)
 {
     wchar_t self[MAX_PATH];
@@ -194,8 +195,9 @@ static bool Plant(const std::string &folder, const std::string &dll, RunOptions 
     if (!CreateDirectoryW(target.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
     if (!CopyFileW(options.installer.c_str(), (target + program).c_str(), FALSE)
-        || !CopyFileW(planted.c_str(), (target + Wide(dll)).c_str(), FALSE)
-        || !PreferNativeDll(program, Wide(dll.substr(0, dll.rfind('.')))))
+        || (!dll.empty()
+            && (!CopyFileW(planted.c_str(), (target + Wide(dll)).c_str(), FALSE)
+                || !PreferNativeDll(program, Wide(dll.substr(0, dll.rfind('.')))))))
         return false;
     options.installer = target + program;
     return true;
@@ -280,8 +282,8 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
     } else if (verb == "release-mutex" && w.size() == 1) {
         ok = heldMutex != NULL && CloseHandle(heldMutex);
         heldMutex = NULL;
-    } else if (verb == "plant" && w.size() == 3) {
-        ok = Plant(w[1], w[2], options);
+    } else if (verb == "plant" && (w.size() == 2 || w.size() == 3)) {
+        ok = Plant(w[1], w.size() == 3 ? w[2] : std::string(), options);
     } else if (verb == "file" && w.size() == 2) {
         PrintFile(w[1]);
     } else if (verb == "dump" && w.size() == 2) {

@@ -7,7 +7,8 @@
 #                               the calls the tests look at
 #   e2e_clone SRC DST           a quick copy of it for one case
 #   e2e_stop DIR                ends the prefix's processes and its wineserver
-#   e2e_calls FILE              the traced calls of a relay log, one per line
+#   e2e_calls FILE              the traced calls of a relay log, one per line, and
+#                               a line for each user32 that an unattended run loaded
 
 # The calls whose arguments the tests check: the size given for the patch
 # record, and the restart request.
@@ -69,4 +70,8 @@ e2e_calls() {
                 printf 'call ExitWindowsEx flags %d reason %d\n' $((16#${1: -8})) $((16#${2: -8}))
             fi
         done
+    # An unattended run shows no window, so it must never load the window
+    # manager; the driver marks where each one starts and ends.
+    awk '/^e2e: unattended run starts/ { on = 1 } /^e2e: unattended run ends/ { on = 0 }
+        on && /:loaddll:/ && tolower($0) ~ /[\\\/]user32\.dll/ { print "user32.dll loaded by an unattended run" }' "$1"
 }

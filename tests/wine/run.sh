@@ -131,7 +131,7 @@ run_case() {
     e2e_clone "$root/build/wine/e2e-${config#*-}" "$prefix"
     sed '/^== expected$/,$d' "$file" >"$out.script"
     sed '1,/^== expected$/d' "$file" >"$out.expected"
-    WINEPREFIX=$prefix WINEDEBUG=-all,+relay timeout 120 "$loader" "$root/build/$arch/tests/wine/brisvane_driver.exe" \
+    WINEPREFIX=$prefix WINEDEBUG=-all,+relay,+loaddll timeout 120 "$loader" "$root/build/$arch/tests/wine/brisvane_driver.exe" \
         "$(windows_path "$installer")" <"$out.script" >"$out.transcript" 2>"$out.stderr"
     local status=$?
     e2e_stop "$prefix"
