@@ -3,13 +3,14 @@
 #ifndef BRISVANE_FLOW_H
 #define BRISVANE_FLOW_H
 
-// The Windows Installer's exit codes, which deployment tools read.
+// The exit codes that deployment tools read: the Windows Installer's, and
+// for a computer without a supported printer one of our own.
 enum {
     EXIT_NOTHING_TO_DO = 0,
-    EXIT_BAD_COMMAND_LINE = 87,    // ERROR_INVALID_PARAMETER
     EXIT_NO_PRINTER = 1168,        // ERROR_NOT_FOUND
     EXIT_FAILED = 1603,            // ERROR_INSTALL_FAILURE
     EXIT_ALREADY_RUNNING = 1618,   // ERROR_INSTALL_ALREADY_RUNNING
+    EXIT_BAD_COMMAND_LINE = 1639,  // ERROR_INVALID_COMMAND_LINE, as msiexec ends
     EXIT_RESTARTING = 1641,        // ERROR_SUCCESS_REBOOT_INITIATED
     EXIT_RESTART_NEEDED = 3010,    // ERROR_SUCCESS_REBOOT_REQUIRED
 };

@@ -31,8 +31,18 @@ static void EnableShutdownPrivilege()
 int RequestRestart()
 {
     EnableShutdownPrivilege();
-    // The changes are already in place; the user only has to restart by hand.
-    if (!ExitWindowsEx(EWX_REBOOT, IsUnattended() ? RESTART_REASON_INSTALLATION : 0)) {
+    if (IsUnattended()) {
+        // ExitWindowsEx ends only the caller's own logon session, and a
+        // deployment tool's run as SYSTEM or over the network is not the
+        // interactive one: the computer would stay up. Nobody's unsaved work
+        // is closed by force; a program that holds the restart lets its user
+        // decide.
+        if (!InitiateSystemShutdownExA(NULL, NULL, 0, FALSE, TRUE, RESTART_REASON_INSTALLATION)) {
+            LogNumber(LOG_RESTART_FAILED, GetLastError());
+            return 0;
+        }
+    } else if (!ExitWindowsEx(EWX_REBOOT, 0)) {
+        // The changes are already in place; the user only has to restart by hand.
         ShowError(TEXT_RESTART_FAILED);
         return 0;
     }

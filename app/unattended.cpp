@@ -26,8 +26,10 @@ static void LogState(const char *name)
         LogEvent(TonerLowStands(name) ? LOG_NOW_OFF : LOG_NOW_ON, name);
     if (PatchRecord(PATCH_LOAD, recorded))
         LogEvent(LOG_NOW_RECORDED, recorded);
-    else
+    else if (TestPatchRecord() == ERROR_FILE_NOT_FOUND)
         LogEvent(LOG_NOW_NO_RECORD);
+    else
+        LogEvent(LOG_NOW_RECORD_UNREADABLE, PATCH_RECORD_KEY);
 }
 
 static int Failed(const char *name)
@@ -86,9 +88,10 @@ static int UnattendedSwitchOn()
         LogEvent(LOG_NO_RECORD, PATCH_RECORD_KEY);
         return EXIT_NOTHING_TO_DO;
     }
-    if (!PatchRecord(PATCH_LOAD, recorded))
+    if (PatchRecord(PATCH_LOAD, recorded))
+        LogEvent(LOG_PRINTER, recorded);
+    else
         recorded[0] = '\0';
-    LogEvent(LOG_PRINTER, recorded);
     code = SwitchOn();
     return code == EXIT_FAILED ? Failed(recorded) : code;
 }
@@ -110,6 +113,23 @@ static int RunLocked(const RunOptions &options)
     return code;
 }
 
+// Appended to, never truncated. A run as SYSTEM that followed a link planted
+// in a folder that users can write would append to whatever file the link
+// names, so a link, or a file with another name besides, is not written.
+static HANDLE OpenLog(const char *path)
+{
+    BY_HANDLE_FILE_INFORMATION file;
+    HANDLE log = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+
+    if (log != INVALID_HANDLE_VALUE && GetFileInformationByHandle(log, &file)
+        && ((file.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || file.nNumberOfLinks > 1)) {
+        CloseHandle(log);
+        log = INVALID_HANDLE_VALUE;
+    }
+    return log;
+}
+
 int RunUnattended(const RunOptions &options, const char *arguments)
 {
     HANDLE log = INVALID_HANDLE_VALUE;
@@ -119,13 +139,12 @@ int RunUnattended(const RunOptions &options, const char *arguments)
         MessageBoxA(NULL, TEXT_USAGE, APP_TITLE, MB_ICONINFORMATION);
         return EXIT_NOTHING_TO_DO;
     }
-    // Appended to, never truncated; a log that does not open stops nothing,
-    // since the exit code tells the outcome all the same.
+    // A log that does not open stops nothing, since the exit code tells the
+    // outcome all the same.
     if (options.log[0] != '\0')
-        log = CreateFileA(options.log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, NULL);
+        log = OpenLog(options.log);
     ReportUnattended(log, options.restart);
-    LogEvent(LOG_STARTED, arguments);
+    LogStart(arguments);
     if (options.run == RUN_BAD_COMMAND_LINE) {
         LogEvent(LOG_BAD_COMMAND_LINE);
         code = EXIT_BAD_COMMAND_LINE;

@@ -1,10 +1,11 @@
 // Every message box carries the program's caption and the stop icon, and has
 // no owner: the dialogs that come before it have already ended. An unattended
 // run writes the same texts into its log, each line under a local date and
-// time, in the ANSI code page, as Notepad opens it on the same Windows.
+// time, in UTF-8, which every log collector reads whatever the language of
+// the Windows that wrote it.
 #include "report.h"
 
-#include "../res/strings.h"
+#include "../res/messages.h"
 #include "user32.h"
 
 // Zero until the run is found to be unattended; no log is NULL.
@@ -12,14 +13,31 @@ static HANDLE reportLog;
 static int unattended;
 static int confirmAnswer;
 
-// A line longer than this, such as one quoting a long command line, is cut.
+// A line longer than this, such as one quoting a long command line, is cut
+// where a character ends.
 enum { LOG_LINE_SIZE = 1024 };
+
+// The program's own texts are code page 1251 bytes; names, paths and the
+// command line come in the system's ANSI code page, whatever its language.
+enum { FIXED_TEXT_CODE_PAGE = 1251 };
+
+struct LogLine {
+    char bytes[LOG_LINE_SIZE];
+    int length;
+};
 
 void ReportUnattended(HANDLE log, int confirm)
 {
+    static const char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+    DWORD written;
+
     reportLog = log == INVALID_HANDLE_VALUE ? NULL : log;
     unattended = 1;
     confirmAnswer = confirm;
+    // Only a file that holds nothing yet starts with the mark: runs append
+    // to one log, and a mark in the middle would read as a stray character.
+    if (reportLog != NULL && GetFileSize(reportLog, NULL) == 0)
+        WriteFile(reportLog, BYTE_ORDER_MARK, sizeof BYTE_ORDER_MARK - 1, &written, NULL);
 }
 
 void ReportToScreen()
@@ -33,39 +51,91 @@ int IsUnattended()
     return unattended;
 }
 
-static void Append(char *line, int *length, const char *text)
+// Starts a line with "2026-12-08 09:05:03 ", the same in every locale; false
+// without a log. Each call writes its part and a NUL, which gives way to a blank.
+static int BeginLine(LogLine *line)
 {
-    while (*text != '\0' && *length < LOG_LINE_SIZE - 2)
-        line[(*length)++] = *text++;
+    SYSTEMTIME now;
+
+    line->length = 0;
+    if (reportLog == NULL)
+        return 0;
+    GetLocalTime(&now);
+    if (GetDateFormatA(LOCALE_INVARIANT, 0, &now, "yyyy'-'MM'-'dd", line->bytes, 11) == 11
+        && GetTimeFormatA(LOCALE_INVARIANT, 0, &now, "HH':'mm':'ss", line->bytes + 11, 9) == 9) {
+        line->bytes[10] = line->bytes[19] = ' ';
+        line->length = 20;
+    }
+    return 1;
+}
+
+// Appends text in UTF-8 as far as whole characters fit, keeping room for the
+// line end.
+static void Append(LogLine *line, const char *text, UINT codePage)
+{
+    // A byte gives at most one UTF-16 unit, and a unit at least one byte of UTF-8.
+    WCHAR wide[LOG_LINE_SIZE];
+    int length = lstrlenA(text);
+    int count = 0;
+
+    if (length > LOG_LINE_SIZE)
+        length = LOG_LINE_SIZE;
+    if (length > 0)
+        count = MultiByteToWideChar(codePage, 0, text, length, wide, LOG_LINE_SIZE);
+    for (int i = 0; i < count;) {
+        char utf8[4];
+        // A surrogate pair is one character.
+        int units = wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < count ? 2 : 1;
+        int size = WideCharToMultiByte(CP_UTF8, 0, wide + i, units, utf8, (int)sizeof utf8, NULL, NULL);
+        if (size <= 0 || size > LOG_LINE_SIZE - 2 - line->length)
+            return;
+        for (int j = 0; j < size; j++)
+            line->bytes[line->length++] = utf8[j];
+        i += units;
+    }
+}
+
+static void EndLine(LogLine *line)
+{
+    DWORD written;
+
+    // Room for the line end was kept free above.
+    line->bytes[line->length++] = '\r';
+    line->bytes[line->length++] = '\n';
+    WriteFile(reportLog, line->bytes, (DWORD)line->length, &written, NULL);
 }
 
 void LogEvent(const char *text, const char *detail, const char *name)
 {
-    char line[LOG_LINE_SIZE];
-    int length = 0;
-    SYSTEMTIME now;
-    DWORD written;
+    LogLine line;
 
-    if (reportLog == NULL)
+    if (!BeginLine(&line))
         return;
-    // "2026-12-08 09:05:03 ", the same in every locale. Each call writes its
-    // part and a NUL, which gives way to a blank.
-    GetLocalTime(&now);
-    if (GetDateFormatA(LOCALE_INVARIANT, 0, &now, "yyyy'-'MM'-'dd", line, 11) == 11
-        && GetTimeFormatA(LOCALE_INVARIANT, 0, &now, "HH':'mm':'ss", line + 11, 9) == 9) {
-        line[10] = line[19] = ' ';
-        length = 20;
-    }
-    Append(line, &length, text);
-    Append(line, &length, detail);
+    Append(&line, text, FIXED_TEXT_CODE_PAGE);
+    Append(&line, detail, CP_ACP);
     if (*name != '\0') {
-        Append(line, &length, "\\");
-        Append(line, &length, name);
+        Append(&line, "\\", CP_ACP);
+        Append(&line, name, CP_ACP);
     }
-    // Room for the line end was kept free above.
-    line[length++] = '\r';
-    line[length++] = '\n';
-    WriteFile(reportLog, line, (DWORD)length, &written, NULL);
+    EndLine(&line);
+}
+
+void LogStart(const char *arguments)
+{
+    // Logs of many computers often go to one share.
+    char computer[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof computer;
+    LogLine line;
+
+    if (!BeginLine(&line))
+        return;
+    if (!GetComputerNameA(computer, &size))
+        computer[0] = '\0';
+    Append(&line, LOG_STARTED_ON, FIXED_TEXT_CODE_PAGE);
+    Append(&line, computer, CP_ACP);
+    Append(&line, LOG_STARTED_ARGUMENTS, FIXED_TEXT_CODE_PAGE);
+    Append(&line, arguments, CP_ACP);
+    EndLine(&line);
 }
 
 // The number is formatted here rather than by wsprintfA, which would load

@@ -1,15 +1,18 @@
 // Where the program's messages go. A person at the screen gets message boxes.
 // An unattended run shows no window at all, since nobody is there to answer
 // one and a deployment tool would wait for it for ever: its messages, and
-// every key or value it writes or deletes, go to its log instead.
+// every key or value it writes or deletes, go to its log instead. Texts are
+// code page 1251 bytes; details and names (a printer's name, a key path, the
+// command line) are in the system's ANSI code page.
 #ifndef BRISVANE_REPORT_H
 #define BRISVANE_REPORT_H
 
 #include <windows.h>
 
 // From here on the run is unattended: no window, messages go to `log` (an
-// open file, or INVALID_HANDLE_VALUE for none), and every confirmation is
-// answered with `confirm`, as the person who started the run chose.
+// open file, or INVALID_HANDLE_VALUE for none; an empty one is begun as UTF-8
+// text), and every confirmation is answered with `confirm`, as the person
+// who started the run chose.
 void ReportUnattended(HANDLE log, int confirm);
 // Message boxes for a person at the screen, as a run without switches has.
 void ReportToScreen();
@@ -25,6 +28,9 @@ int ShowConfirm(const char *text);
 // after a backslash where there is one, as a key path is written. A run with
 // a person at the screen keeps no log.
 void LogEvent(const char *text, const char *detail = "", const char *name = "");
+
+// The first line of a run: the computer's name and the command line.
+void LogStart(const char *arguments);
 
 // One line of the log: the text and the number.
 void LogNumber(const char *text, unsigned number);

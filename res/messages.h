@@ -23,6 +23,7 @@ inline constexpr char TEXT_UPDATE_FAILED[] = "Инсталлятор не смо
 inline constexpr char TEXT_RESTART_FAILED[] =
     "Не удалось перезагрузить компьютер. Перезагрузите его вручную для активизации внесенных изменений.";
 inline constexpr char LOG_RESTART_REQUESTED[] = "Запрошена перезагрузка компьютера";
+inline constexpr char LOG_RESTART_FAILED[] = "Не удалось запросить перезагрузку, ошибка ";
 
 // Only an unattended run, which has no dialogs to show its state, says these.
 inline constexpr char TEXT_USAGE[] =
@@ -32,8 +33,9 @@ inline constexpr char TEXT_USAGE[] =
     "/restart - перезагрузка после изменения\n"
     "/log ФАЙЛ - отчет в ФАЙЛ\n\n"
     "Коды: 0 менять нечего, 3010 нужна перезагрузка, 1641 перезагрузка запрошена, 1603 ошибка, "
-    "1168 нет принтера, 1618 идет другой запуск, 87 неверные параметры";
-inline constexpr char LOG_STARTED[] = "Запуск: ";
+    "1168 нет принтера, 1618 идет другой запуск, 1639 неверные параметры";
+inline constexpr char LOG_STARTED_ON[] = "Запуск на ";
+inline constexpr char LOG_STARTED_ARGUMENTS[] = ": ";
 inline constexpr char LOG_BAD_COMMAND_LINE[] = "Неверная командная строка (справка: /?)";
 inline constexpr char LOG_ALREADY_RUNNING[] = "Уже идет другой запуск";
 inline constexpr char LOG_PRINTER[] = "Принтер: ";
@@ -47,6 +49,7 @@ inline constexpr char LOG_NOW_OFF[] = "Сейчас TonerLow = 1: ";
 inline constexpr char LOG_NOW_ON[] = "Сейчас нет TonerLow: ";
 inline constexpr char LOG_NOW_RECORDED[] = "Сейчас в записи: ";
 inline constexpr char LOG_NOW_NO_RECORD[] = "Сейчас записи нет";
+inline constexpr char LOG_NOW_RECORD_UNREADABLE[] = "Сейчас запись есть, но не читается: HKLM\\";
 inline constexpr char LOG_EXIT[] = "Код завершения: ";
 
 // How the log names what was written or deleted; every path lies under
