@@ -82,11 +82,19 @@ struct RestartRecord {
     DWORD reason;
     bool privilegeEnabled;  // the shutdown privilege was enabled in the token
     BOOL result;
+    std::string function;   // "ExitWindowsEx" or "InitiateSystemShutdownExA"
+    // InitiateSystemShutdownExA's other arguments; a restart of the local
+    // computer without a message leaves machine and message null.
+    bool machineOrMessage;
+    DWORD timeout;
+    BOOL forceAppsClosed;
+    BOOL rebootAfterShutdown;
 };
-// Like Windows, ExitWindowsEx fails with ERROR_PRIVILEGE_NOT_HELD unless the
-// process has enabled the shutdown privilege in its token.
+// Like Windows, ExitWindowsEx and InitiateSystemShutdownExA fail with
+// ERROR_PRIVILEGE_NOT_HELD unless the process has enabled the shutdown
+// privilege in its token.
 const std::vector<RestartRecord> &RestartRequests();
-// ExitWindowsEx fails with this error from now on (0: as the platform would).
+// Both restart calls fail with this error from now on (0: as the platform would).
 void FailRestart(DWORD error);
 // The named token call ("OpenProcessToken", "LookupPrivilegeValueA",
 // "AdjustTokenPrivileges") fails from now on.
@@ -99,6 +107,13 @@ void FailTokenCall(const std::string &function);
 void HoldMutex(const std::string &name, bool refused = false);
 // Opening this file fails with ERROR_ACCESS_DENIED.
 void FailFile(const std::string &path);
+// The file at path is a symbolic link to target: opened without
+// FILE_FLAG_OPEN_REPARSE_POINT, it is the target that is written.
+void LinkFile(const std::string &path, const std::string &target);
+// The system's ANSI code page for CP_ACP (1251 or 1252; 1251 after Reset),
+// as a Russian or a Western edition of Windows has it.
+void SetAnsiCodePage(UINT codePage);
+// The computer's name, as GetComputerNameA gives it, is always "BUH-07".
 // What was written to the file so far ("" for none); the local time is
 // always 2026-12-08 09:05:03.
 std::string FileText(const std::string &path);

@@ -17,7 +17,9 @@ struct Kernel {
     std::map<std::string, bool, NoCaseLess> heldMutexes;  // name to refused
     std::set<std::string, NoCaseLess> failingFiles;
     std::map<std::string, std::string, NoCaseLess> files;
+    std::map<std::string, std::string, NoCaseLess> links;  // a link's path to its target's
     std::map<HANDLE, std::string> openFiles;  // handle to path; mutexes map to ""
+    UINT ansiCodePage = 1251;
     uintptr_t nextHandle = 0x9000;
 };
 
@@ -42,6 +44,21 @@ void HoldMutex(const std::string &name, bool refused)
 void FailFile(const std::string &path)
 {
     KernelState().failingFiles.insert(path);
+}
+
+void LinkFile(const std::string &path, const std::string &target)
+{
+    KernelState().links[path] = target;
+}
+
+void SetAnsiCodePage(UINT codePage)
+{
+    KernelState().ansiCodePage = codePage;
+}
+
+UINT AnsiCodePage()
+{
+    return KernelState().ansiCodePage;
 }
 
 std::string FileText(const std::string &path)
@@ -81,25 +98,71 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name)
     return host::NewHandle("");
 }
 
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
+// Files open for appending only; a link is followed unless the flag asks
+// for the link itself.
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
                           HANDLE)
 {
     host::Kernel &kernel = host::KernelState();
-    if (kernel.failingFiles.count(path) || access != FILE_APPEND_DATA || disposition != OPEN_ALWAYS) {
+    std::string opened = path;
+    if (kernel.links.count(opened) && (flags & FILE_FLAG_OPEN_REPARSE_POINT) == 0)
+        opened = kernel.links[opened];
+    if (kernel.failingFiles.count(opened) || (access & ~FILE_READ_ATTRIBUTES) != FILE_APPEND_DATA
+        || disposition != OPEN_ALWAYS) {
         host::SetLastErrorCode(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    kernel.files[path];
-    host::SetLastErrorCode(ERROR_SUCCESS);
-    return host::NewHandle(path);
+    host::SetLastErrorCode(kernel.files.count(opened) ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    kernel.files[opened];
+    return host::NewHandle(opened);
+}
+
+static const std::string *OpenFile(HANDLE file)
+{
+    auto found = host::KernelState().openFiles.find(file);
+    return found == host::KernelState().openFiles.end() || found->second.empty() ? nullptr : &found->second;
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    const std::string *path = OpenFile(file);
+    if (path == nullptr)
+        return FALSE;
+    *information = BY_HANDLE_FILE_INFORMATION{};
+    information->dwFileAttributes =
+        host::KernelState().links.count(*path) ? FILE_ATTRIBUTE_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL;
+    information->nFileSizeLow = (DWORD)host::KernelState().files[*path].size();
+    information->nNumberOfLinks = 1;
+    return TRUE;
+}
+
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
+{
+    const std::string *path = OpenFile(file);
+    if (sizeHigh != nullptr)
+        *sizeHigh = 0;
+    return path == nullptr ? 0xFFFFFFFF : (DWORD)host::KernelState().files[*path].size();
+}
+
+BOOL WINAPI GetComputerNameA(LPSTR name, LPDWORD size)
+{
+    static const char COMPUTER[] = "BUH-07";
+    if (*size < sizeof COMPUTER) {
+        *size = sizeof COMPUTER;
+        host::SetLastErrorCode(ERROR_BUFFER_OVERFLOW);
+        return FALSE;
+    }
+    std::memcpy(name, COMPUTER, sizeof COMPUTER);
+    *size = sizeof COMPUTER - 1;
+    return TRUE;
 }
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
 {
-    auto found = host::KernelState().openFiles.find(file);
-    if (found == host::KernelState().openFiles.end() || found->second.empty())
+    const std::string *path = OpenFile(file);
+    if (path == nullptr)
         return FALSE;
-    host::KernelState().files[found->second].append(static_cast<const char *>(data), size);
+    host::KernelState().files[*path].append(static_cast<const char *>(data), size);
     *written = size;
     return TRUE;
 }

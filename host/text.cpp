@@ -69,3 +69,101 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...)
     va_end(args);
     return length < 1024 ? length : 1023;
 }
+
+namespace host {
+UINT AnsiCodePage();
+void SetLastErrorCode(DWORD error);
+}  // namespace host
+
+// The upper halves of the two code pages, as Windows maps them (0x98 in 1251
+// and the five unused bytes of 1252 map to the control character of the same number).
+static const char16_t CP1251_HIGH[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+    // А..я
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C,
+    0x041D, 0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429,
+    0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F, 0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436,
+    0x0437, 0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x0440, 0x0441, 0x0442, 0x0443,
+    0x0444, 0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+};
+// 1252 is Latin-1 from 0xA0 on.
+static const char16_t CP1252_80_9F[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// Like Windows: a length of -1 takes the NUL too, a size of 0 asks for the
+// count, and a buffer too small fails with ERROR_INSUFFICIENT_BUFFER.
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WCHAR *wide, int size)
+{
+    if (codePage == CP_ACP)
+        codePage = host::AnsiCodePage();
+    if (length < 0)
+        length = lstrlenA(text) + 1;
+    if (codePage != 1251 && codePage != 1252) {
+        host::SetLastErrorCode(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (size != 0 && size < length) {
+        host::SetLastErrorCode(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    for (int i = 0; size != 0 && i < length; i++) {
+        unsigned char c = (unsigned char)text[i];
+        wide[i] = c < 0x80                       ? c
+                  : codePage == 1251             ? CP1251_HIGH[c - 0x80]
+                  : c < 0xA0                     ? CP1252_80_9F[c - 0x80]
+                                                 : (char16_t)c;
+    }
+    return length;
+}
+
+// UTF-8 only; a lone surrogate becomes U+FFFD, as Windows writes it.
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD, const WCHAR *wide, int length, LPSTR text, int size, LPCSTR,
+                               BOOL *)
+{
+    std::string out;
+    if (codePage != CP_UTF8) {
+        host::SetLastErrorCode(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (length < 0) {
+        length = 0;
+        while (wide[length++] != 0) {
+        }
+    }
+    for (int i = 0; i < length; i++) {
+        uint32_t c = wide[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        else if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += (char)c;
+        } else if (c < 0x800) {
+            out += (char)(0xC0 | c >> 6);
+            out += (char)(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += (char)(0xE0 | c >> 12);
+            out += (char)(0x80 | (c >> 6 & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        } else {
+            out += (char)(0xF0 | c >> 18);
+            out += (char)(0x80 | (c >> 12 & 0x3F));
+            out += (char)(0x80 | (c >> 6 & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
+        }
+    }
+    if (size != 0 && size < (int)out.size()) {
+        host::SetLastErrorCode(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    for (size_t i = 0; size != 0 && i < out.size(); i++)
+        text[i] = out[i];
+    return (int)out.size();
+}

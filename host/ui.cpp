@@ -462,7 +462,20 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason)
 {
     host::Ui &ui = host::State();
     DWORD error = ui.restartError != 0 ? ui.restartError : ui.shutdownPrivilege ? 0 : ERROR_PRIVILEGE_NOT_HELD;
-    ui.restarts.push_back(host::RestartRecord{ flags, reason, ui.shutdownPrivilege, error == 0 });
+    ui.restarts.push_back(
+        host::RestartRecord{ flags, reason, ui.shutdownPrivilege, error == 0, "ExitWindowsEx", false, 0, 0, 0 });
+    ui.lastError = error;
+    return error == 0;
+}
+
+BOOL WINAPI InitiateSystemShutdownExA(LPSTR machine, LPSTR message, DWORD timeout, BOOL forceAppsClosed,
+                                      BOOL rebootAfterShutdown, DWORD reason)
+{
+    host::Ui &ui = host::State();
+    DWORD error = ui.restartError != 0 ? ui.restartError : ui.shutdownPrivilege ? 0 : ERROR_PRIVILEGE_NOT_HELD;
+    ui.restarts.push_back(host::RestartRecord{ 0, reason, ui.shutdownPrivilege, error == 0,
+                                               "InitiateSystemShutdownExA", machine != nullptr || message != nullptr,
+                                               timeout, forceAppsClosed, rebootAfterShutdown });
     ui.lastError = error;
     return error == 0;
 }

@@ -18,6 +18,7 @@ typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t UINT;
 typedef char CHAR;
+typedef char16_t WCHAR;
 typedef CHAR *LPSTR;
 typedef const CHAR *LPCSTR;
 typedef BYTE *LPBYTE;
@@ -150,6 +151,8 @@ BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferSize);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
+BOOL WINAPI InitiateSystemShutdownExA(LPSTR machine, LPSTR message, DWORD timeout, BOOL forceAppsClosed,
+                                      BOOL rebootAfterShutdown, DWORD reason);
 
 // Process token and privileges
 #define TOKEN_QUERY 0x0008
@@ -179,10 +182,20 @@ BOOL WINAPI CloseHandle(HANDLE handle);
 // Kernel objects of an unattended run: its mutex, its log file, the time.
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define FILE_APPEND_DATA 0x0004
+#define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_SHARE_READ 0x1
 #define FILE_SHARE_WRITE 0x2
 #define OPEN_ALWAYS 4
 #define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+typedef struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    DWORD unusedTimes[6];  // the three FILETIMEs, not read
+    DWORD dwVolumeSerialNumber, nFileSizeHigh, nFileSizeLow, nNumberOfLinks, nFileIndexHigh, nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 typedef struct SYSTEMTIME {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 } SYSTEMTIME, *LPSYSTEMTIME;
@@ -198,5 +211,17 @@ typedef DWORD LCID;
 int WINAPI GetDateFormatA(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size);
 int WINAPI GetTimeFormatA(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size);
 DWORD WINAPI GetLastError();
+
+// Text conversion, the computer's name. Code pages 1251 and 1252 convert to
+// UTF-16, UTF-16 to UTF-8 (CP_UTF8), as the log needs.
+#define CP_ACP 0
+#define CP_UTF8 65001
+#define MAX_COMPUTERNAME_LENGTH 15
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_BUFFER_OVERFLOW 111L
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, WCHAR *wide, int size);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR *wide, int length, LPSTR text, int size,
+                               LPCSTR defaultChar, BOOL *usedDefaultChar);
+BOOL WINAPI GetComputerNameA(LPSTR name, LPDWORD size);
 
 #endif

@@ -296,7 +296,7 @@ void RunInstaller(Input &in)
 }
 
 // Any bytes as the command line, repeated up to some 40,000 characters: the
-// words fit their buffers or the line is not understood (87), and an
+// words fit their buffers or the line is not understood (1639), and an
 // unattended run ends with one of its exit codes and shows no window.
 void RunCommandLine(Input &in)
 {
@@ -319,8 +319,8 @@ void RunCommandLine(Input &in)
     const int code = WinMain(host::Instance(), nullptr, &line[0], 1);
     CHECK(host::OpenHandles() == 0 && host::UnscriptedDialogs() == 0);
     CHECK(host::MessageBoxes().size() == boxes + (options.run == RUN_USAGE));
-    CHECK(options.run != RUN_BAD_COMMAND_LINE || code == 87);
-    CHECK(code == 0 || code == 87 || code == 1168 || code == 1603 || code == 1641 || code == 3010);
+    CHECK(options.run != RUN_BAD_COMMAND_LINE || code == 1639);
+    CHECK(code == 0 || code == 1639 || code == 1168 || code == 1603 || code == 1641 || code == 3010);
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ void CheckUnattended(const Road &road, int exitCode, const std::string &before, 
     EXPECT_TRUE(host::Dialogs().empty());
     EXPECT_TRUE(host::MessageBoxes().empty());
     const std::string log = host::FileText(SWEEP_LOG);
-    const std::string last = "Код завершения: " + std::to_string(exitCode) + "\r\n";
+    const std::string last = u8"Код завершения: " + std::to_string(exitCode) + "\r\n";
     EXPECT_TRUE(log.size() >= last.size() && log.compare(log.size() - last.size(), last.size(), last) == 0) << log;
     EXPECT_EQ(exitCode == 1641, host::RestartRequests().size() == 1 && host::RestartRequests()[0].result);
     auto record = host::GetValue(RECORD, "Printer Name");

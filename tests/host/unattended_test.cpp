@@ -72,9 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 const char LOG[] = "C:\\deploy\\brisvane.log";
 const char MUTEX[] = "Global\\BrisvaneRun";
+const char SYSTEM_FILE[] = "C:\\Windows\\System32\\drivers\\etc\\hosts";
 
 enum Seed {
     NONE,
+    WESTERN_WINDOWS,             // the ANSI code page is 1252; one printer, Büro, with a supported driver
     OFFICE,
     OFFICE_SWITCHED_OFF,
     STUDIO_SWITCHED_OFF,
@@ -85,6 +87,9 @@ enum Seed {
     OFFICE_SETTINGS_HELD,        // switched off; a key below the settings key keeps it from deletion
     ANOTHER_RUN,
     ANOTHER_SESSIONS_RUN,        // its mutex is there but refused to us
+    RESTART_REFUSED,             // Office; the restart call fails with ERROR_ACCESS_DENIED
+    RECORD_UNREADABLE,           // Office switched off; the record key refuses full access
+    LOG_AT_LINK,                 // Office; a link to another file stands where the log goes
 };
 
 struct Outcome {
@@ -99,18 +104,39 @@ struct Outcome {
 };
 void PrintTo(const Outcome &o, std::ostream *os) { *os << o.name; }
 
+// The command line in UTF-8: ASCII and the code page 1251 letters А..я are all it holds here.
+std::string Utf8Arguments(const std::string &ansi)
+{
+    std::string out;
+    for (unsigned char c : ansi) {
+        unsigned letter = 0x410u + c - 0xC0u;
+        out += c < 0x80 ? std::string(1, (char)c) : std::string{ (char)(0xC0 | letter >> 6), (char)(0x80 | (letter & 0x3F)) };
+    }
+    return out;
+}
+
 class Unattended : public HostTest, public ::testing::WithParamInterface<Outcome> {};
 
 TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
 {
     const Outcome &o = GetParam();
-    if (o.seed != NONE) {
+    if (o.seed == WESTERN_WINDOWS) {
+        host::SetAnsiCodePage(1252);
+        AddPrinter("B\xFCro", "TX 212");
+    } else if (o.seed != NONE) {
         AddPrinter("Lab", "LaserJet");
         AddPrinter("Office", "TX 212");
         AddPrinter("Studio", "CORVANA 5d");
     }
-    if (o.seed == OFFICE_SWITCHED_OFF || o.seed == OFFICE_SETTINGS_READ_ONLY || o.seed == OFFICE_SETTINGS_HELD)
+    if (o.seed == OFFICE_SWITCHED_OFF || o.seed == OFFICE_SETTINGS_READ_ONLY || o.seed == OFFICE_SETTINGS_HELD
+        || o.seed == RECORD_UNREADABLE)
         SeedSwitchedOff("Office");
+    if (o.seed == RECORD_UNREADABLE)
+        host::SetReadOnly(RECORD);
+    if (o.seed == RESTART_REFUSED)
+        host::FailRestart(ERROR_ACCESS_DENIED);
+    if (o.seed == LOG_AT_LINK)
+        host::LinkFile(LOG, SYSTEM_FILE);
     if (o.seed == OFFICE_SETTINGS_READ_ONLY)
         host::SetReadOnly(SettingsKey("Office"));
     if (o.seed == OFFICE_SETTINGS_HELD)
@@ -138,27 +164,46 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
     if (record && o.recorded) {
         EXPECT_EQ(o.recorded, record->data.substr(0, record->data.find('\0')));
     }
+    // The local computer, at once, without a message and without closing
+    // anyone's programs by force, as a planned restart for an installation.
     ASSERT_EQ((size_t)o.restarts, host::RestartRequests().size());
     if (o.restarts) {
-        EXPECT_EQ(0x80040002u, host::RestartRequests()[0].reason);
+        const host::RestartRecord &restart = host::RestartRequests()[0];
+        EXPECT_EQ("InitiateSystemShutdownExA", restart.function);
+        EXPECT_FALSE(restart.machineOrMessage);
+        EXPECT_EQ(0u, restart.timeout);
+        EXPECT_FALSE(restart.forceAppsClosed);
+        EXPECT_TRUE(restart.rebootAfterShutdown);
+        EXPECT_EQ(0x80040002u, restart.reason);
+        EXPECT_TRUE(restart.privilegeEnabled);
+    }
+    if (o.seed == LOG_AT_LINK) {
+        EXPECT_EQ("", host::FileText(SYSTEM_FILE));
+        EXPECT_EQ("", host::FileText(LOG));
+        return;
     }
 
-    std::string expected;
+    // UTF-8 with its byte order mark, each line cut where the line buffer
+    // ends, never inside a character, its line end kept.
+    std::string expected = "\xEF\xBB\xBF";
     std::vector<std::string> lines = o.log;
-    lines.insert(lines.begin(), "Запуск: " + arguments);
-    lines.push_back("Код завершения: " + std::to_string(o.exitCode));
-    // A line is cut where the line buffer ends, its line end kept.
-    for (const std::string &line : lines)
-        expected += ("2026-12-08 09:05:03 " + line).substr(0, 1022) + "\r\n";
+    lines.insert(lines.begin(), u8"Запуск на BUH-07: " + Utf8Arguments(arguments));
+    lines.push_back(u8"Код завершения: " + std::to_string(o.exitCode));
+    for (const std::string &line : lines) {
+        size_t cut = std::min<size_t>(line.size() + 20, 1022);
+        while (cut < line.size() + 20 && (line[cut - 20] & 0xC0) == 0x80)
+            cut--;
+        expected += ("2026-12-08 09:05:03 " + line).substr(0, cut) + "\r\n";
+    }
     EXPECT_EQ(expected, host::FileText(LOG));
 }
 
 const std::string SETTINGS = "HKLM\\SOFTWARE\\Merravin\\Office\\QUARVEN";
 // What a switch-off of Office writes into the log between its first and last lines.
 const std::vector<std::string> SWITCHED_OFF = {
-    "Принтер: Office", "Записано: " + SETTINGS + "\\0.0\\TonerLow", "Записано: HKLM\\SOFTWARE\\Brisvane\\Printer Name",
-    "Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных изменений необходимо "
-    "перезагрузить компьютер."
+    u8"Принтер: Office", u8"Записано: " + SETTINGS + "\\0.0\\TonerLow", u8"Записано: HKLM\\SOFTWARE\\Brisvane\\Printer Name",
+    u8"Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных изменений необходимо "
+    u8"перезагрузить компьютер."
 };
 
 std::vector<std::string> Then(std::vector<std::string> lines, const std::string &more)
@@ -172,15 +217,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Outcome{ "switch-off", OFFICE, "/off", 3010, true, "Office", 0, SWITCHED_OFF },
         Outcome{ "switch-off with restart", OFFICE, "/off /restart", 1641, true, "Office", 1,
-                 Then(SWITCHED_OFF, "Запрошена перезагрузка компьютера") },
+                 Then(SWITCHED_OFF, u8"Запрошена перезагрузка компьютера") },
+        // The change stands and still waits for a restart.
+        Outcome{ "switch-off with a restart refused", RESTART_REFUSED, "/off /restart", 3010, true, "Office", 1,
+                 Then(SWITCHED_OFF, u8"Не удалось запросить перезагрузку, ошибка 5") },
+        // Fixed texts are code page 1251, names the system's own code page.
+        Outcome{ "switch-off on a Western Windows", WESTERN_WINDOWS, "/off", 3010, false, "B\xFC" "ro", 0,
+                 { u8"Принтер: Büro", u8"Записано: HKLM\\SOFTWARE\\Merravin\\Büro\\QUARVEN\\0.0\\TonerLow",
+                   SWITCHED_OFF[2], SWITCHED_OFF[3] } },
+        Outcome{ "switch-off with a link where the log goes", LOG_AT_LINK, "/off", 3010, true, "Office", 0, {} },
         Outcome{ "switch-off already done", OFFICE_SWITCHED_OFF, "/off", 0, true, "Office", 0,
-                 { "Принтер: Office", "Сообщения уже отключены" } },
+                 { u8"Принтер: Office", u8"Сообщения уже отключены" } },
         // Printer names compare as Windows compares key names.
         Outcome{ "switch-off already done, named in another case", OFFICE_SWITCHED_OFF, "/off /printer office", 0,
-                 true, "Office", 0, { "Принтер: office", "Сообщения уже отключены" } },
+                 true, "Office", 0, { u8"Принтер: office", u8"Сообщения уже отключены" } },
         // Whether it is off needs reading only.
         Outcome{ "switch-off already done, settings read-only", OFFICE_SETTINGS_READ_ONLY, "/off", 0, true, "Office",
-                 0, { "Принтер: Office", "Сообщения уже отключены" } },
+                 0, { u8"Принтер: Office", u8"Сообщения уже отключены" } },
         // Only the REG_DWORD 1 switches the warnings off: anything else is written again.
         Outcome{ "switch-off over a TonerLow of another type", OFFICE_TONER_LOW_BINARY, "/off", 3010, true, "Office",
                  0, SWITCHED_OFF },
@@ -189,33 +242,40 @@ INSTANTIATE_TEST_SUITE_P(
         // The whole command line goes into the first line, cut to the line buffer.
         Outcome{ "switch-off from a long command line", OFFICE, "/off" + std::string(1100, ' '), 3010, true,
                  "Office", 0, SWITCHED_OFF },
+        // A log named before a word not understood is kept to report it.
+        Outcome{ "command line of Cyrillic words cut between letters", OFFICE,
+                 std::string("/log ") + LOG + " /off \xC6" + std::string(600, '\xE6'),
+                 1639, false, nullptr, 0, { u8"Неверная командная строка (справка: /?)" } },
         // The monitor lost the setting since: it is written again.
         Outcome{ "switch-off over a record without the setting", OFFICE_RECORDED_ONLY, "/off", 3010, true, "Office",
                  0, SWITCHED_OFF },
         Outcome{ "switch-off of a second printer", STUDIO_SWITCHED_OFF, "/off /printer office", 1603, false, "Studio",
                  0,
-                 { "Принтер: office", "Сообщения отключены для другого принтера: Studio", "Сейчас нет TonerLow: office",
-                   "Сейчас в записи: Studio" } },
+                 { u8"Принтер: office", u8"Сообщения отключены для другого принтера: Studio", u8"Сейчас нет TonerLow: office",
+                   u8"Сейчас в записи: Studio" } },
         Outcome{ "named printer without a supported driver", OFFICE, "/off /printer Lab", 1168, false, nullptr, 0,
-                 { "Нет поддерживаемого принтера: Lab" } },
+                 { u8"Нет поддерживаемого принтера: Lab" } },
         Outcome{ "no supported printer", NONE, "/off", 1168, false, nullptr, 0,
-                 { "В системе не установлены поддерживамые продукты" } },
+                 { u8"В системе не установлены поддерживамые продукты" } },
         Outcome{ "switch-on", OFFICE_SWITCHED_OFF, "/on", 3010, false, nullptr, 0,
-                 { "Принтер: Office", "Удалено: " + SETTINGS + "\\0.0", "Удалено: " + SETTINGS,
-                   "Удалено: HKLM\\SOFTWARE\\Merravin\\Office", "Удалено: HKLM\\SOFTWARE\\Brisvane",
-                   "Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы" } },
+                 { u8"Принтер: Office", u8"Удалено: " + SETTINGS + "\\0.0", u8"Удалено: " + SETTINGS,
+                   u8"Удалено: HKLM\\SOFTWARE\\Merravin\\Office", u8"Удалено: HKLM\\SOFTWARE\\Brisvane",
+                   u8"Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы" } },
         // What stands afterwards is logged after a failure.
         Outcome{ "switch-on refused", OFFICE_SETTINGS_HELD, "/on", 1603, true, "Office", 0,
-                 { "Принтер: Office", "Инсталлятор не смог включить сообщения 'Мало Тонера",
-                   "Сейчас TonerLow = 1: Office", "Сейчас в записи: Office" } },
+                 { u8"Принтер: Office", u8"Инсталлятор не смог включить сообщения 'Мало Тонера",
+                   u8"Сейчас TonerLow = 1: Office", u8"Сейчас в записи: Office" } },
+        Outcome{ "switch-on with the record unreadable", RECORD_UNREADABLE, "/on", 1603, true, "Office", 0,
+                 { u8"Инсталлятор не смог включить сообщения 'Мало Тонера", u8"Сейчас запись есть, но не читается: "
+                   u8"HKLM\\SOFTWARE\\Brisvane" } },
         Outcome{ "switch-on without a record", OFFICE, "/on /restart", 0, false, nullptr, 0,
-                 { "Нет записи HKLM\\SOFTWARE\\Brisvane" } },
+                 { u8"Нет записи HKLM\\SOFTWARE\\Brisvane" } },
         Outcome{ "another run holds the mutex", ANOTHER_RUN, "/off", 1618, false, nullptr, 0,
-                 { "Уже идет другой запуск" } },
+                 { u8"Уже идет другой запуск" } },
         Outcome{ "another session's run holds the mutex", ANOTHER_SESSIONS_RUN, "/off", 1618, false, nullptr, 0,
-                 { "Уже идет другой запуск" } },
-        Outcome{ "command line not understood", OFFICE, "/off /on", 87, false, nullptr, 0,
-                 { "Неверная командная строка (справка: /?)" } }),
+                 { u8"Уже идет другой запуск" } },
+        Outcome{ "command line not understood", OFFICE, "/off /on", 1639, false, nullptr, 0,
+                 { u8"Неверная командная строка (справка: /?)" } }),
     [](const auto &info) {
         std::string name;
         for (const char *c = info.param.name; *c != '\0'; c++)

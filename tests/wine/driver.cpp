@@ -13,8 +13,10 @@
 //                           (built beside the driver) as DLL, e.g. uxtheme.dll,
 //                           where one is named, has Wine prefer that native DLL
 //                           as Windows would, and starts later runs there
-//   file PATH               prints an ANSI text file's lines, each line's leading
-//                           date and time masked, or that it does not exist
+//   file PATH               prints a UTF-8 log's lines, each line's leading date
+//                           and time and the computer's name masked, whether it
+//                           begins with a byte order mark and holds another, or
+//                           that it does not exist
 //   dump PATH               prints a key tree with every value's bytes
 //   snapshot NAME PATH      keeps a dump to compare later
 //   compare NAME NAME       prints how two snapshots differ
@@ -221,29 +223,54 @@ static void Compare(const std::string &before, const std::string &after)
 
 static HANDLE heldMutex;
 
-// A log is in the ANSI code page, one line per event behind its local date
-// and time; those vary from run to run and are masked once their form is checked.
+// A log is UTF-8, begun with a byte order mark, one line per event behind its
+// local date and time. The time and the computer's name vary from run to run
+// and are masked once the line's form is checked.
 static void PrintFile(const std::string &path)
 {
     FILE *file = _wfopen(Wide(path).c_str(), L"rb");
-    char line[2048];
+    std::string text;
+    char chunk[4096];
+    size_t read;
+    static const std::string MARK = "\xEF\xBB\xBF";
 
     if (!file) {
         Print("no file %s", path.c_str());
         return;
     }
-    while (fgets(line, sizeof line, file)) {
-        int length = (int)strlen(line);
-        bool crlf = length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n';
+    while ((read = fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, read);
+    fclose(file);
+    if (text.compare(0, MARK.size(), MARK) == 0) {
+        Print("(byte order mark)");
+        text.erase(0, MARK.size());
+    }
+    for (size_t at = text.find(MARK); at != std::string::npos; at = text.find(MARK, at + 1))
+        Print("a byte order mark inside the file, at byte %u", (unsigned)at);
+    if (!text.empty() && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), NULL, 0) == 0)
+        Print("not valid UTF-8");
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    std::string computer = GetComputerNameW(name, &size) ? Utf8(name) : std::string();
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
+        start = end == std::string::npos ? text.size() : end + 1;
+        bool crlf = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0;
+        if (crlf)
+            line.resize(line.size() - 2);
         unsigned year, month, day, hour, minute, second;
         int stamp = 0;
-        if (sscanf(line, "%4u-%2u-%2u %2u:%2u:%2u %n", &year, &month, &day, &hour, &minute, &second, &stamp) != 6
+        if (sscanf(line.c_str(), "%4u-%2u-%2u %2u:%2u:%2u %n", &year, &month, &day, &hour, &minute, &second, &stamp)
+                != 6
             || stamp != 20)
             stamp = 0;
-        Print("%s%s%s", stamp ? "<time> " : "", Utf8FromAnsi(line + stamp, length - stamp - (crlf ? 2 : 0)).c_str(),
-              crlf ? "" : " (no CR LF)");
+        line.erase(0, (size_t)stamp);
+        size_t named = computer.empty() ? std::string::npos : line.find(" " + computer + ":");
+        if (named != std::string::npos)
+            line.replace(named + 1, computer.size(), "<computer>");
+        Print("%s%s%s", stamp ? "<time> " : "", line.c_str(), crlf ? "" : " (no CR LF)");
     }
-    fclose(file);
 }
 
 // Carries out one script line; false stops the script.

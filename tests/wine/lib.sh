@@ -11,8 +11,8 @@
 #                               a line for each user32 that an unattended run loaded
 
 # The calls whose arguments the tests check: the size given for the patch
-# record, and the restart request.
-E2E_RELAY_CALLS="RegSetValueExA;ExitWindowsEx"
+# record and the restart requests.
+E2E_RELAY_CALLS="RegSetValueExA;ExitWindowsEx;InitiateSystemShutdownExA"
 
 # A restart request runs wineboot.exe from the system directory of the
 # requesting program's own architecture: for a 32-bit program in a 64-bit
@@ -58,17 +58,26 @@ e2e_stop() {
 # over, so only the low 32 bits are read.
 e2e_calls() {
     sed -n -e 's/^.*:Call advapi32\.RegSetValueExA([0-9a-f]*,[0-9a-f]* \("[^"]*"\),[0-9a-f]*,\([0-9a-f]*\),[0-9a-f]*,\([0-9a-f]*\)).*$/RegSetValueExA \1 \2 \3/p' \
-        -e 's/^.*:Call user32\.ExitWindowsEx(\([0-9a-f]*\),\([0-9a-f]*\)).*$/ExitWindowsEx \1 \2/p' "$1" |
+        -e 's/^.*:Call user32\.ExitWindowsEx(\([0-9a-f]*\),\([0-9a-f]*\)).*$/ExitWindowsEx \1 \2/p' \
+        -e 's/^.*:Call advapi32\.InitiateSystemShutdownExA(\([0-9a-f]*\),\([0-9a-f]*\),\([0-9a-f]*\),\([0-9a-f]*\),\([0-9a-f]*\),\([0-9a-f]*\)).*$/InitiateSystemShutdownExA \1 \2 \3 \4 \5 \6/p' "$1" |
         while read -r call rest; do
-            if [ "$call" = RegSetValueExA ]; then
+            case $call in
+            RegSetValueExA)
                 local size=${rest##* } type
                 rest=${rest% *}
                 type=${rest##* }
                 printf 'call RegSetValueExA %s type %d size %d\n' "${rest% *}" $((16#${type: -8})) $((16#${size: -8}))
-            else
+                ;;
+            ExitWindowsEx)
                 set -- $rest
                 printf 'call ExitWindowsEx flags %d reason %d\n' $((16#${1: -8})) $((16#${2: -8}))
-            fi
+                ;;
+            InitiateSystemShutdownExA)
+                set -- $rest
+                printf 'call InitiateSystemShutdownExA machine %d message %d timeout %d force %d reboot %d reason %d\n' \
+                    $((16#${1: -8})) $((16#${2: -8})) $((16#${3: -8})) $((16#${4: -8})) $((16#${5: -8})) $((16#${6: -8}))
+                ;;
+            esac
         done
     # An unattended run shows no window, so it must never load the window
     # manager; the driver marks where each one starts and ends.
