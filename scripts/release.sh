@@ -4,13 +4,24 @@
 # SIGNER.txt naming who signed it, and SHA256SUMS.
 #   scripts/release.sh
 #   BRISVANE_SIGN_PFX=cert.pfx BRISVANE_SIGN_PASSWORD=... BRISVANE_TIMESTAMP_URL=http://... scripts/release.sh
-# The password is read from the environment only: it never goes on a command
-# line, where any user of the machine could read it, nor into a log. A signature without a time stamp dies with its certificate, so a
+#   BRISVANE_SIGN_PKCS11_MODULE=module.so BRISVANE_SIGN_KEY='pkcs11:...' BRISVANE_SIGN_CERT=chain.pem \
+#       BRISVANE_SIGN_PIN=... BRISVANE_TIMESTAMP_URL=http://... scripts/release.sh
+# A .pfx file serves a certificate of the company's own CA. A publicly trusted
+# code-signing key lives in a USB token or a cloud HSM and never leaves it:
+# osslsigncode reaches it through the token's PKCS#11 module.
+# The password and the PIN are read from the environment only: they never go
+# on a command line, where any user of the machine could read them, nor into
+# a log. A signature without a time stamp dies with its certificate, so a
 # signed release needs BRISVANE_TIMESTAMP_URL, unless
 # BRISVANE_ALLOW_NO_TIMESTAMP=1 asks for one without.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pfx=${BRISVANE_SIGN_PFX:+$(realpath -m -- "$BRISVANE_SIGN_PFX")}
+cert=${BRISVANE_SIGN_CERT:+$(realpath -m -- "$BRISVANE_SIGN_CERT")}
+key=${BRISVANE_SIGN_KEY:-}
+# A bare file name is the dynamic loader's to find, as the token's maker documents it.
+module=${BRISVANE_SIGN_PKCS11_MODULE:-}
+[[ "$module" != */* ]] || module=$(realpath -ms -- "$module")
 tsa=${BRISVANE_TIMESTAMP_URL:-}
 tsa_roots=${BRISVANE_TIMESTAMP_CA:+$(realpath -m -- "$BRISVANE_TIMESTAMP_CA")}
 cd "$root"
@@ -28,6 +39,11 @@ trap 'rm -rf "$work"' EXIT
 
 road=
 [ -z "$pfx" ] || road=pfx
+if [ -n "$module$key$cert" ]; then
+    [ -z "$road" ] || die "give either BRISVANE_SIGN_PFX or BRISVANE_SIGN_PKCS11_MODULE, BRISVANE_SIGN_KEY" \
+        "and BRISVANE_SIGN_CERT, not both"
+    road=pkcs11
+fi
 if [ -n "$road" ] && [ -z "$tsa" ] && [ "${BRISVANE_ALLOW_NO_TIMESTAMP:-}" != 1 ]; then
     die "a signed release needs a time stamp: set BRISVANE_TIMESTAMP_URL to an RFC 3161 time-stamp server" \
         "(BRISVANE_ALLOW_NO_TIMESTAMP=1 signs without one, and the signature dies with the certificate)"
@@ -44,7 +60,7 @@ expiry() {
     utc "$(openssl x509 -in "$work/cert.pem" -noout -enddate | cut -d= -f2)"
 }
 
-# The signer's certificate in cert.pem is fit for signing code today.
+# The signer's certificate in cert.pem, whichever road it came by, is fit for signing code today.
 check_cert() {
     subject=$(name subject)
     openssl x509 -in "$work/cert.pem" -noout -ext extendedKeyUsage 2>/dev/null | grep -q 'Code Signing' ||
@@ -77,6 +93,57 @@ if [ "$road" = pfx ]; then
     read_pfx "${legacy[@]}" -cacerts -out "$work/cacerts.pem"
     cat "$work/cert.pem" "$work/cacerts.pem" >"$work/chain.pem"
     check_cert
+elif [ "$road" = pkcs11 ]; then
+    for var in BRISVANE_SIGN_PKCS11_MODULE BRISVANE_SIGN_KEY BRISVANE_SIGN_CERT; do
+        [ -n "${!var:-}" ] || die "$var is not set: a key in a token needs BRISVANE_SIGN_PKCS11_MODULE," \
+            "BRISVANE_SIGN_KEY and BRISVANE_SIGN_CERT"
+    done
+    # The URI is printed in messages, so it must not hold the PIN; nothing is echoed from a malformed one.
+    [[ "$key" == pkcs11:* ]] || die "BRISVANE_SIGN_KEY is not a pkcs11: URI (RFC 7512)"
+    case $key in
+    *pin-value=* | *pin-source=*) die "BRISVANE_SIGN_KEY names a PIN: the PIN goes in BRISVANE_SIGN_PIN only" ;;
+    esac
+    [ -n "${BRISVANE_SIGN_PIN+set}" ] || die "BRISVANE_SIGN_PIN is not set for the key $key"
+    export BRISVANE_SIGN_PIN
+    secret=BRISVANE_SIGN_PIN
+    [ -f "$cert" ] && [ -r "$cert" ] || die "cannot read the certificate file $cert"
+    # The signer's certificate comes first; the rest of the file is its chain.
+    openssl x509 -in "$cert" -out "$work/cert.pem" 2>/dev/null ||
+        die "the certificate file $cert holds no PEM certificate"
+    cp "$cert" "$work/chain.pem"
+    check_cert
+    if [[ "$module" == */* ]] && { [ ! -f "$module" ] || [ ! -r "$module" ]; }; then
+        die "cannot read the PKCS#11 module $module"
+    fi
+    # One signature over a few bytes tells a module that does not load, a URI
+    # that names no key, a wrong PIN and a certificate of another key apart
+    # before anything is built. It is one login: a wrong PIN costs the token
+    # one of its tries, and osslsigncode never gets to spend another.
+    printf 'Brisvane release: does the key of %s answer?\n' "$subject" >"$work/probe"
+    # A function, so that the shell's own report of a crash of the engine
+    # (it may crash on its way out after a failure) goes to the log as well.
+    probe() {
+        PKCS11_MODULE_PATH=$module openssl dgst -sha256 -engine pkcs11 -keyform engine -sign "$key" \
+            -passin env:BRISVANE_SIGN_PIN -out "$work/probe.sig" "$work/probe"
+    }
+    if ! probe >"$work/probe.log" 2>&1; then
+        if grep -q 'Unable to load module' "$work/probe.log"; then
+            die "the PKCS#11 module $module does not load:" \
+                "$(grep -B1 -m1 'Unable to load module' "$work/probe.log" | head -1)"
+        elif grep -qE 'PIN incorrect|PIN_INCORRECT|PIN_LEN_RANGE' "$work/probe.log"; then
+            die "wrong PIN (BRISVANE_SIGN_PIN) for the token of $key"
+        elif grep -qE 'PIN locked|PIN_LOCKED' "$work/probe.log"; then
+            die "the PIN of the token of $key is locked: the token's own tools unlock it"
+        elif grep -qiE 'object not found|key was not found|No matching initialized token' "$work/probe.log"; then
+            die "no key in the tokens of $module answers to $key"
+        elif grep -qi 'invalid engine' "$work/probe.log"; then
+            die "OpenSSL has no pkcs11 engine: scripts/setup.sh installs libengine-pkcs11-openssl"
+        fi
+        die "cannot sign with $key: $(grep -m1 -i 'error' "$work/probe.log" || tail -1 "$work/probe.log")"
+    fi
+    openssl x509 -in "$work/cert.pem" -noout -pubkey >"$work/cert.pub"
+    openssl dgst -sha256 -verify "$work/cert.pub" -signature "$work/probe.sig" "$work/probe" >/dev/null 2>&1 ||
+        die "the certificate $subject does not belong to the key $key"
 fi
 
 # The roots the signature is verified against: the machine's, and any
@@ -120,17 +187,22 @@ if ! (cd "$work/src" && cmake --preset i686 && cmake --build --preset i686 --tar
 fi
 mkdir "$work/dist"
 
-# sign_file IN OUT: Authenticode-signs IN into OUT with the release's key, time-stamped unless that was waived, verifies the signature, its
+# sign_file IN OUT: Authenticode-signs IN into OUT with the key of either
+# road, time-stamped unless that was waived, verifies the signature, its
 # chain and its time stamp, and adds OUT's time stamp to SIGNER.txt. Every
 # file of a release is signed through here.
 sign_file() {
     local in=$1 out=$2 file keys stamp offline when
     file=$(basename "$out")
-    keys=(-pkcs12 "$pfx")
+    if [ "$road" = pfx ]; then
+        keys=(-pkcs12 "$pfx")
+    else
+        keys=(-pkcs11module "$module" -certs "$cert" -key "$key")
+    fi
     stamp=()
     [ -z "$tsa" ] || stamp=(-ts "$tsa")
     echo "release: signing $file with $subject${tsa:+, time stamp from $tsa}..."
-    # The password reaches osslsigncode through a pipe, never as an argument.
+    # The password or PIN reaches osslsigncode through a pipe, never as an argument.
     if ! osslsigncode sign "${keys[@]}" -readpass <(printf '%s' "${!secret}") -h sha256 -n Brisvane \
         "${stamp[@]}" -in "$in" -out "$out" >"$work/sign.log" 2>&1; then
         cat "$work/sign.log" >&2
@@ -183,8 +255,8 @@ if [ -n "$road" ]; then
     } >"$work/dist/SIGNER.txt"
 else
     cp "$work/src/build/i686/Brisvane.exe" "$work/dist/Brisvane.exe"
-    echo "release: no certificate given (BRISVANE_SIGN_PFX): this release is UNSIGNED;" \
-        "Windows will show an unknown publisher and SmartScreen may warn"
+    echo "release: no certificate given (BRISVANE_SIGN_PFX or BRISVANE_SIGN_PKCS11_MODULE): this release is" \
+        "UNSIGNED; Windows will show an unknown publisher and SmartScreen may warn"
 fi
 
 files=(Brisvane.exe)

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Tests of scripts/release.sh with throwaway certificates that openssl makes
-# here and a throwaway time-stamp authority on 127.0.0.1: signed releases
-# verify with their time stamps, name their signer in SIGNER.txt, check out and
-# still run under Wine; each bad certificate is refused without leaving a
-# release in dist/; the password shows on no command line and in no output;
-# and two unsigned releases of one commit are byte-identical.
+# here, a throwaway SoftHSM2 token for the key that never leaves its token,
+# and a throwaway time-stamp authority on 127.0.0.1: signed releases of both
+# roads verify with their time stamps, name their signer in SIGNER.txt, check
+# out and still run under Wine; each bad certificate, key, module or PIN is
+# refused without leaving a release in dist/; the password and the PIN show
+# on no command line and in no output; and two unsigned releases of one
+# commit are byte-identical.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -18,11 +20,12 @@ fail() {
     failed=$((failed + 1))
 }
 
-# Spaces, quotes and a dollar sign: a password that any careless quoting would mangle or show.
+# Spaces, quotes and a dollar sign: secrets that any careless quoting would mangle or show.
 password='brisvane test $ign "pass" word'
+pin='token $PIN "1 2"'
 
-# The tools that get the password record their arguments, so that the test can show it was never among them.
-for tool in openssl osslsigncode; do
+# The tools that get the password or the PIN record their arguments, so that the test can show it was never among them.
+for tool in openssl osslsigncode p11tool; do
     printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s/argv.log"\nexec %s "$@"\n' "$tmp" "$(command -v "$tool")" \
         >"$tmp/shims/$tool"
     chmod +x "$tmp/shims/$tool"
@@ -55,12 +58,23 @@ make_cert good 'extendedKeyUsage = codeSigning' "$now" "$soon" &&
     make_cert tls 'extendedKeyUsage = serverAuth' "$now" "$soon" &&
     make_cert expired 'extendedKeyUsage = codeSigning' 20200101000000Z 20210101000000Z &&
     make_cert root $'basicConstraints = critical, CA:TRUE\nkeyUsage = keyCertSign, cRLSign' "$now" "$soon" &&
+    make_cert signer 'extendedKeyUsage = codeSigning' "$now" "$soon" root &&
     make_cert tsa 'extendedKeyUsage = critical, timeStamping' "$now" "$soon" root || {
     echo "FAIL: openssl could not make the test certificates"
     exit 1
 }
 head -c 2048 /dev/urandom >"$tmp/garbage.pfx"
+cat "$tmp/signer.pem" "$tmp/root.pem" >"$tmp/signer-chain.pem"
 cat "$tmp/good.pem" "$tmp/root.pem" >"$tmp/roots.pem"
+
+# The keys of the token road live in the token only: the release gets their URI.
+export SOFTHSM2_CONF=$tmp/token/softhsm2.conf
+module=$(TOKEN_PIN=$pin PATH="$tmp/shims:$PATH" tests/release/make-token.sh "$tmp/token" 'Brisvane test' \
+    "$tmp/signer.key" "$tmp/tls.key" "$tmp/expired.key") || {
+    echo "FAIL: could not make the SoftHSM2 token"
+    exit 1
+}
+uri='pkcs11:token=Brisvane%20test;type=private'
 
 exec {tsa_out}< <(exec python3 tests/release/tsa.py "$tmp/tsa.pem" "$tmp/tsa.key" "$tmp/root.pem")
 tsa_pid=$!
@@ -74,13 +88,16 @@ read -r tsa_url <&"$tsa_out" || {
 release() {
     local name=$1
     shift
-    env -u BRISVANE_SIGN_PFX -u BRISVANE_SIGN_PASSWORD -u BRISVANE_TIMESTAMP_URL -u BRISVANE_TIMESTAMP_CA \
+    env -u BRISVANE_SIGN_PFX -u BRISVANE_SIGN_PASSWORD -u BRISVANE_SIGN_PKCS11_MODULE -u BRISVANE_SIGN_KEY \
+        -u BRISVANE_SIGN_CERT -u BRISVANE_SIGN_PIN -u BRISVANE_TIMESTAMP_URL -u BRISVANE_TIMESTAMP_CA \
         -u BRISVANE_ALLOW_NO_TIMESTAMP PATH="$tmp/shims:$PATH" "$@" \
         scripts/release.sh >"$tmp/$name.out" 2>"$tmp/$name.err"
 }
-# The variables of a release, '|' between them; a later one in a row overrides.
+# The variables of each road, '|' between them; a later one in a row overrides.
 stamp="BRISVANE_TIMESTAMP_URL=$tsa_url|BRISVANE_TIMESTAMP_CA=$tmp/root.pem"
 pfx="BRISVANE_SIGN_PFX=$tmp/good.pfx|BRISVANE_SIGN_PASSWORD=$password|$stamp"
+token="BRISVANE_SIGN_PKCS11_MODULE=$module|BRISVANE_SIGN_KEY=$uri;object=signer"
+token+="|BRISVANE_SIGN_CERT=$tmp/signer-chain.pem|BRISVANE_SIGN_PIN=$pin|$stamp"
 
 echo "-- two unsigned releases of one commit"
 if release unsigned-1 && cp dist/Brisvane.exe dist/SHA256SUMS "$tmp/" && release unsigned-2; then
@@ -96,6 +113,7 @@ echo "-- signed releases"
 # name | the signer's certificate | the release's variables
 signed=(
     "pfx|good|$pfx"
+    "token|signer|$token"
     "unstamped|good|$pfx|BRISVANE_TIMESTAMP_URL=|BRISVANE_ALLOW_NO_TIMESTAMP=1"
 )
 for row in "${signed[@]}"; do
@@ -135,11 +153,11 @@ for row in "${signed[@]}"; do
     osslsigncode remove-signature -in dist/Brisvane.exe -out "$tmp/stripped-$name.exe" >/dev/null &&
         cmp "$tmp/stripped-$name.exe" "$tmp/Brisvane.exe" || fail "$name: less its signature, not the unsigned build"
     cp dist/Brisvane.exe "$tmp/signed-$name.exe"
-    [ "$name" != pfx ] || cp dist/Brisvane.exe dist/SIGNER.txt dist/SHA256SUMS "$tmp/earlier/"
+    [ "$name" != token ] || cp dist/Brisvane.exe dist/SIGNER.txt dist/SHA256SUMS "$tmp/earlier/"
 done
-# The signed file still runs: the switch-off round on a 32-bit Windows.
-if [ -f "$tmp/signed-pfx.exe" ]; then
-    BRISVANE_E2E_CONFIGS=i686-win32 BRISVANE_E2E_INSTALLER="$tmp/signed-pfx.exe" \
+# The file signed in the token still runs: the switch-off round on a 32-bit Windows.
+if [ -f "$tmp/signed-token.exe" ]; then
+    BRISVANE_E2E_CONFIGS=i686-win32 BRISVANE_E2E_INSTALLER="$tmp/signed-token.exe" \
         tests/wine/run.sh 07-switch-off-restart || fail "the signed release under Wine"
 fi
 
@@ -154,6 +172,13 @@ refusals=(
     "timestamp|signing failed|$pfx|BRISVANE_TIMESTAMP_URL=http://127.0.0.1:9/"
     "no-timestamp|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL="
     "not-by-name|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL=|BRISVANE_ALLOW_NO_TIMESTAMP=yes"
+    "token-no-timestamp|needs a time stamp|$token|BRISVANE_TIMESTAMP_URL="
+    "module|does not load|$token|BRISVANE_SIGN_PKCS11_MODULE=$tmp/garbage.pfx"
+    "no-key|answers to|$token|BRISVANE_SIGN_KEY=$uri;object=nobody"
+    "pin|wrong PIN|$token|BRISVANE_SIGN_PIN=not the PIN"
+    "not-its-key|does not belong to the key|$token|BRISVANE_SIGN_CERT=$tmp/good.pem"
+    "token-usage|is not for code signing|$token|BRISVANE_SIGN_KEY=$uri;object=tls|BRISVANE_SIGN_CERT=$tmp/tls.pem"
+    "token-expired|expired on|$token|BRISVANE_SIGN_KEY=$uri;object=expired|BRISVANE_SIGN_CERT=$tmp/expired.pem"
 )
 for row in "${refusals[@]}"; do
     IFS='|' read -r -a fields <<<"$row"
@@ -166,7 +191,7 @@ for row in "${refusals[@]}"; do
     last=$(tail -1 "$tmp/refused-$name.err")
     echo "$name: $last"
     [[ "$last" == "release: "*"$message"* ]] || fail "$name: the last line does not say \"$message\""
-    # Certificates are refused before the build, in that one
+    # Certificates, keys and PINs are refused before the build, in that one
     # line; a failure from osslsigncode comes after the tool's own messages.
     [ "$name" = timestamp ] || [ "$(wc -l <"$tmp/refused-$name.err")" -eq 1 ] ||
         fail "$name: more than one line on stderr"
@@ -175,11 +200,15 @@ for row in "${refusals[@]}"; do
     done
 done
 
-echo "-- the password"
-if grep -qF -- "$password" "$tmp/argv.log" "$tmp"/*.out "$tmp"/*.err; then
-    fail "the password shows on a command line or in the output"
-fi
-grep -q -- '-passin env:' "$tmp/argv.log" || fail "no command line was recorded"
+echo "-- the password and the PIN"
+for secret in "$password" "$pin"; do
+    if grep -qF -- "$secret" "$tmp/argv.log" "$tmp"/*.out "$tmp"/*.err; then
+        fail "a secret shows on a command line or in the output"
+    fi
+done
+grep -q -- '-passin env:BRISVANE_SIGN_PASSWORD' "$tmp/argv.log" &&
+    grep -q -- '-passin env:BRISVANE_SIGN_PIN' "$tmp/argv.log" && grep -q -- '--login --write' "$tmp/argv.log" ||
+    fail "not every command line was recorded"
 
 echo "release tests: $failed failed"
 [ "$failed" -eq 0 ]
