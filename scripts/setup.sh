@@ -13,6 +13,7 @@ packages=(
     libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-tidy
     wine wine64 wine32:i386 wine32-preloader:i386 xvfb x11-utils x11-apps imagemagick locales
     git openssl osslsigncode
+    softhsm2 libengine-pkcs11-openssl gnutls-bin
 )
 
 SUDO=""

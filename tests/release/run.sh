@@ -1,66 +1,103 @@
 #!/usr/bin/env bash
 # Tests of scripts/release.sh with throwaway certificates that openssl makes
-# here: a signed release verifies, checks out and still runs under Wine, each
-# bad certificate is refused without leaving a Brisvane.exe in dist/, the
-# password shows on no command line and in no output, and two unsigned
-# releases of one commit are byte-identical.
+# here, a throwaway SoftHSM2 token for the key that never leaves its token,
+# and a throwaway time-stamp authority on 127.0.0.1: signed releases of both
+# roads verify with their time stamps, name their signer in SIGNER.txt, check
+# out and still run under Wine; each bad certificate, key, module or PIN is
+# refused without leaving a release in dist/; the password and the PIN show
+# on no command line and in no output; and two unsigned releases of one
+# commit are byte-identical.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 
 tmp=$root/build/release-test
 rm -rf "$tmp"
-mkdir -p "$tmp/shims"
+mkdir -p "$tmp/shims" "$tmp/earlier"
 failed=0
 fail() {
     echo "FAIL: $*"
     failed=$((failed + 1))
 }
 
-# Spaces, quotes and a dollar sign: a password that any careless quoting would mangle or show.
+# Spaces, quotes and a dollar sign: secrets that any careless quoting would mangle or show.
 password='brisvane test $ign "pass" word'
+pin='token $PIN "1 2"'
 
-# The tools that get the password record their arguments, so that the test can show it was never among them.
-for tool in openssl osslsigncode; do
+# The tools that get the password or the PIN record their arguments, so that the test can show it was never among them.
+for tool in openssl osslsigncode p11tool; do
     printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s/argv.log"\nexec %s "$@"\n' "$tmp" "$(command -v "$tool")" \
         >"$tmp/shims/$tool"
     chmod +x "$tmp/shims/$tool"
 done
 
-# make_cert NAME EXTENDED_KEY_USAGE START END: a self-signed certificate in
-# NAME.pem and, with its key, in NAME.pfx. openssl ca is the one command of
-# OpenSSL 3.0 that sets any validity period, so it also makes the expired one.
+# make_cert NAME EXTENSIONS START END [ISSUER]: a certificate in NAME.pem,
+# self-signed or issued by ISSUER, and with its key in NAME.pfx. openssl ca
+# is the one command of OpenSSL 3.0 that sets any validity period, so it also
+# makes the expired one.
 make_cert() {
-    local name=$1 usage=$2 start=$3 end=$4
+    local name=$1 extensions=$2 start=$3 end=$4 issuer=${5:-}
+    local signer=(-selfsign -keyfile "$tmp/$name.key")
+    [ -z "$issuer" ] || signer=(-cert "$tmp/$issuer.pem" -keyfile "$tmp/$issuer.key")
     printf '%s\n' '[ca]' 'default_ca = test' '[test]' "database = $tmp/index.txt" "serial = $tmp/serial" \
         "new_certs_dir = $tmp" 'default_md = sha256' 'policy = any' '[any]' 'commonName = supplied' \
-        '[usage]' "extendedKeyUsage = $usage" >"$tmp/ca.cnf"
+        '[usage]' "$extensions" >"$tmp/ca.cnf"
     : >"$tmp/index.txt"
-    echo 01 >"$tmp/serial"
+    # A root and a certificate it issues must not share a serial number.
+    od -An -N8 -tx1 /dev/urandom | tr -d ' \n' >"$tmp/serial"
     openssl req -new -newkey rsa:2048 -nodes -keyout "$tmp/$name.key" -subj "/CN=Brisvane test $name" \
         -out "$tmp/$name.csr" 2>/dev/null &&
-        openssl ca -batch -config "$tmp/ca.cnf" -selfsign -keyfile "$tmp/$name.key" -in "$tmp/$name.csr" \
+        openssl ca -batch -config "$tmp/ca.cnf" "${signer[@]}" -in "$tmp/$name.csr" \
             -startdate "$start" -enddate "$end" -extensions usage -notext -out "$tmp/$name.pem" 2>/dev/null &&
         PASSWORD=$password openssl pkcs12 -export -inkey "$tmp/$name.key" -in "$tmp/$name.pem" \
             -out "$tmp/$name.pfx" -passout env:PASSWORD
 }
 now=$(date -u +%Y%m%d%H%M%SZ)
 soon=$(date -u -d '+30 days' +%Y%m%d%H%M%SZ)
-make_cert good codeSigning "$now" "$soon" &&
-    make_cert tls serverAuth "$now" "$soon" &&
-    make_cert expired codeSigning 20200101000000Z 20210101000000Z || {
+make_cert good 'extendedKeyUsage = codeSigning' "$now" "$soon" &&
+    make_cert tls 'extendedKeyUsage = serverAuth' "$now" "$soon" &&
+    make_cert expired 'extendedKeyUsage = codeSigning' 20200101000000Z 20210101000000Z &&
+    make_cert root $'basicConstraints = critical, CA:TRUE\nkeyUsage = keyCertSign, cRLSign' "$now" "$soon" &&
+    make_cert signer 'extendedKeyUsage = codeSigning' "$now" "$soon" root &&
+    make_cert tsa 'extendedKeyUsage = critical, timeStamping' "$now" "$soon" root || {
     echo "FAIL: openssl could not make the test certificates"
     exit 1
 }
 head -c 2048 /dev/urandom >"$tmp/garbage.pfx"
+cat "$tmp/signer.pem" "$tmp/root.pem" >"$tmp/signer-chain.pem"
+cat "$tmp/good.pem" "$tmp/root.pem" >"$tmp/roots.pem"
 
-# release NAME [VAR=VALUE...]: runs the release with only the given certificate variables.
+# The keys of the token road live in the token only: the release gets their URI.
+export SOFTHSM2_CONF=$tmp/token/softhsm2.conf
+module=$(TOKEN_PIN=$pin PATH="$tmp/shims:$PATH" tests/release/make-token.sh "$tmp/token" 'Brisvane test' \
+    "$tmp/signer.key" "$tmp/tls.key" "$tmp/expired.key") || {
+    echo "FAIL: could not make the SoftHSM2 token"
+    exit 1
+}
+uri='pkcs11:token=Brisvane%20test;type=private'
+
+exec {tsa_out}< <(exec python3 tests/release/tsa.py "$tmp/tsa.pem" "$tmp/tsa.key" "$tmp/root.pem")
+tsa_pid=$!
+trap 'kill "$tsa_pid" 2>/dev/null' EXIT
+read -r tsa_url <&"$tsa_out" || {
+    echo "FAIL: the time-stamp authority did not start"
+    exit 1
+}
+
+# release NAME [VAR=VALUE...]: runs the release with only the given signing variables.
 release() {
     local name=$1
     shift
-    env -u BRISVANE_SIGN_PFX -u BRISVANE_SIGN_PASSWORD -u BRISVANE_TIMESTAMP_URL PATH="$tmp/shims:$PATH" "$@" \
+    env -u BRISVANE_SIGN_PFX -u BRISVANE_SIGN_PASSWORD -u BRISVANE_SIGN_PKCS11_MODULE -u BRISVANE_SIGN_KEY \
+        -u BRISVANE_SIGN_CERT -u BRISVANE_SIGN_PIN -u BRISVANE_TIMESTAMP_URL -u BRISVANE_TIMESTAMP_CA \
+        -u BRISVANE_ALLOW_NO_TIMESTAMP PATH="$tmp/shims:$PATH" "$@" \
         scripts/release.sh >"$tmp/$name.out" 2>"$tmp/$name.err"
 }
+# The variables of each road, '|' between them; a later one in a row overrides.
+stamp="BRISVANE_TIMESTAMP_URL=$tsa_url|BRISVANE_TIMESTAMP_CA=$tmp/root.pem"
+pfx="BRISVANE_SIGN_PFX=$tmp/good.pfx|BRISVANE_SIGN_PASSWORD=$password|$stamp"
+token="BRISVANE_SIGN_PKCS11_MODULE=$module|BRISVANE_SIGN_KEY=$uri;object=signer"
+token+="|BRISVANE_SIGN_CERT=$tmp/signer-chain.pem|BRISVANE_SIGN_PIN=$pin|$stamp"
 
 echo "-- two unsigned releases of one commit"
 if release unsigned-1 && cp dist/Brisvane.exe dist/SHA256SUMS "$tmp/" && release unsigned-2; then
@@ -72,56 +109,106 @@ else
     fail "unsigned release: $(cat "$tmp"/unsigned-*.err)"
 fi
 
-echo "-- a signed release"
-if release signed BRISVANE_SIGN_PFX="$tmp/good.pfx" BRISVANE_SIGN_PASSWORD="$password"; then
-    osslsigncode verify -CAfile "$tmp/good.pem" -in dist/Brisvane.exe >"$tmp/verify.out" 2>&1 &&
-        grep -q 'Subject: /CN=Brisvane test good' "$tmp/verify.out" ||
-        fail "osslsigncode verify rejects the signed release: $(tail -3 "$tmp/verify.out")"
-    (cd dist && sha256sum -c SHA256SUMS) || fail "sha256sum -c rejects the signed release"
-    python3 tests/resources/check_exe.py dist/Brisvane.exe --machine i386 || fail "the signed executable's checks"
-    cmp -s dist/Brisvane.exe "$tmp/Brisvane.exe" && fail "the signed release is the unsigned file"
-    cp dist/Brisvane.exe "$tmp/signed.exe"
-    # The signed file still runs: the switch-off round on a 32-bit Windows.
-    BRISVANE_E2E_CONFIGS=i686-win32 BRISVANE_E2E_INSTALLER="$root/dist/Brisvane.exe" \
+echo "-- signed releases"
+# name | the signer's certificate | the release's variables
+signed=(
+    "pfx|good|$pfx"
+    "token|signer|$token"
+    "unstamped|good|$pfx|BRISVANE_TIMESTAMP_URL=|BRISVANE_ALLOW_NO_TIMESTAMP=1"
+)
+for row in "${signed[@]}"; do
+    IFS='|' read -r -a fields <<<"$row"
+    name=${fields[0]} cert=$tmp/${fields[1]}.pem
+    if ! release "signed-$name" "${fields[@]:2}"; then
+        fail "$name: signed release: $(cat "$tmp/signed-$name.err")"
+        continue
+    fi
+    echo "$name: $(grep -m1 'signing' "$tmp/signed-$name.out")"
+    # osslsigncode computes the signer's thumbprint on its own and compares it with the one openssl gives.
+    thumbprint=$(openssl x509 -in "$cert" -noout -fingerprint -sha1 | cut -d= -f2 | tr -d :)
+    grep -qx "SHA-1 thumbprint: *$thumbprint" dist/SIGNER.txt ||
+        fail "$name: SIGNER.txt does not name the thumbprint $thumbprint"
+    osslsigncode verify -CAfile "$tmp/roots.pem" -TSA-CAfile "$tmp/roots.pem" -require-leaf-hash "sha1:$thumbprint" \
+        -in dist/Brisvane.exe >"$tmp/verify-$name.out" 2>&1 &&
+        grep -q "Subject: /CN=Brisvane test ${fields[1]}" "$tmp/verify-$name.out" ||
+        fail "$name: osslsigncode verify rejects the signed release: $(tail -3 "$tmp/verify-$name.out")"
+    if [ "$name" = unstamped ]; then
+        grep -q 'Timestamp Server Signature' "$tmp/verify-$name.out" && fail "$name: the release has a time stamp"
+        expiry=$(date -u -d "$(openssl x509 -in "$cert" -noout -enddate | cut -d= -f2)" +%Y-%m-%d)
+        [[ "$(tail -1 "$tmp/signed-$name.out")" == *"dies with the certificate on $expiry"* ]] ||
+            fail "$name: the last line does not say that the signature dies on $expiry"
+        grep -q '^Time stamp: *none' dist/SIGNER.txt || fail "$name: SIGNER.txt does not say there is no time stamp"
+    else
+        grep -q 'Timestamp Server Signature verification: ok' "$tmp/verify-$name.out" ||
+            fail "$name: no time stamp verifies"
+        grep -q "^Time stamp: *20[0-9-]* [0-9:]* UTC on Brisvane.exe, from $tsa_url\$" dist/SIGNER.txt ||
+            fail "$name: SIGNER.txt does not give the time stamp's time"
+    fi
+    grep -q ' SIGNER.txt$' dist/SHA256SUMS || fail "$name: SHA256SUMS does not list SIGNER.txt"
+    (cd dist && sha256sum --quiet -c SHA256SUMS) || fail "$name: sha256sum -c rejects the signed release"
+    python3 tests/resources/check_exe.py dist/Brisvane.exe --machine i386 ||
+        fail "$name: the signed executable's checks"
+    cmp -s dist/Brisvane.exe "$tmp/Brisvane.exe" && fail "$name: the signed release is the unsigned file"
+    # Less its signature, the file is the unsigned build: what a rebuild compares.
+    osslsigncode remove-signature -in dist/Brisvane.exe -out "$tmp/stripped-$name.exe" >/dev/null &&
+        cmp "$tmp/stripped-$name.exe" "$tmp/Brisvane.exe" || fail "$name: less its signature, not the unsigned build"
+    cp dist/Brisvane.exe "$tmp/signed-$name.exe"
+    [ "$name" != token ] || cp dist/Brisvane.exe dist/SIGNER.txt dist/SHA256SUMS "$tmp/earlier/"
+done
+# The file signed in the token still runs: the switch-off round on a 32-bit Windows.
+if [ -f "$tmp/signed-token.exe" ]; then
+    BRISVANE_E2E_CONFIGS=i686-win32 BRISVANE_E2E_INSTALLER="$tmp/signed-token.exe" \
         tests/wine/run.sh 07-switch-off-restart || fail "the signed release under Wine"
-else
-    fail "signed release: $(cat "$tmp/signed.err")"
 fi
 
 echo "-- refusals"
-# name | certificate file | password | timestamp server | what the last line of stderr says
+# name | what the last line of stderr says | the release's variables
 refusals=(
-    "missing|$tmp/none.pfx|$password||cannot read the certificate file"
-    "garbage|$tmp/garbage.pfx|$password||not a PKCS#12 file"
-    "password|$tmp/good.pfx|not the password||wrong password"
-    "usage|$tmp/tls.pfx|$password||is not for code signing"
-    "expired|$tmp/expired.pfx|$password||expired on"
-    "timestamp|$tmp/good.pfx|$password|http://127.0.0.1:9/|signing failed"
+    "missing|cannot read the certificate file|$pfx|BRISVANE_SIGN_PFX=$tmp/none.pfx"
+    "garbage|not a PKCS#12 file|$pfx|BRISVANE_SIGN_PFX=$tmp/garbage.pfx"
+    "password|wrong password|$pfx|BRISVANE_SIGN_PASSWORD=not the password"
+    "usage|is not for code signing|$pfx|BRISVANE_SIGN_PFX=$tmp/tls.pfx"
+    "expired|expired on|$pfx|BRISVANE_SIGN_PFX=$tmp/expired.pfx"
+    "timestamp|signing failed|$pfx|BRISVANE_TIMESTAMP_URL=http://127.0.0.1:9/"
+    "no-timestamp|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL="
+    "not-by-name|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL=|BRISVANE_ALLOW_NO_TIMESTAMP=yes"
+    "token-no-timestamp|needs a time stamp|$token|BRISVANE_TIMESTAMP_URL="
+    "module|does not load|$token|BRISVANE_SIGN_PKCS11_MODULE=$tmp/garbage.pfx"
+    "no-key|answers to|$token|BRISVANE_SIGN_KEY=$uri;object=nobody"
+    "pin|wrong PIN|$token|BRISVANE_SIGN_PIN=not the PIN"
+    "not-its-key|does not belong to the key|$token|BRISVANE_SIGN_CERT=$tmp/good.pem"
+    "token-usage|is not for code signing|$token|BRISVANE_SIGN_KEY=$uri;object=tls|BRISVANE_SIGN_CERT=$tmp/tls.pem"
+    "token-expired|expired on|$token|BRISVANE_SIGN_KEY=$uri;object=expired|BRISVANE_SIGN_CERT=$tmp/expired.pem"
 )
 for row in "${refusals[@]}"; do
-    IFS='|' read -r name pfx pass url message <<<"$row"
+    IFS='|' read -r -a fields <<<"$row"
+    name=${fields[0]} message=${fields[1]}
     # A release of earlier that a refused one could be taken for.
-    [ -f "$tmp/signed.exe" ] && cp "$tmp/signed.exe" dist/Brisvane.exe
-    if release "refused-$name" BRISVANE_SIGN_PFX="$pfx" BRISVANE_SIGN_PASSWORD="$pass" \
-        BRISVANE_TIMESTAMP_URL="$url"; then
+    cp "$tmp"/earlier/* dist/ 2>/dev/null
+    if release "refused-$name" "${fields[@]:2}"; then
         fail "$name: the release was made"
     fi
     last=$(tail -1 "$tmp/refused-$name.err")
     echo "$name: $last"
     [[ "$last" == "release: "*"$message"* ]] || fail "$name: the last line does not say \"$message\""
-    # The certificate is refused before the build, in that one line; a
-    # failure from osslsigncode comes after the tool's own messages.
+    # Certificates, keys and PINs are refused before the build, in that one
+    # line; a failure from osslsigncode comes after the tool's own messages.
     [ "$name" = timestamp ] || [ "$(wc -l <"$tmp/refused-$name.err")" -eq 1 ] ||
         fail "$name: more than one line on stderr"
-    [ -e dist/Brisvane.exe ] && fail "$name: dist/Brisvane.exe is left"
-    [ -e dist/SHA256SUMS ] && fail "$name: dist/SHA256SUMS is left"
+    for file in Brisvane.exe SIGNER.txt SHA256SUMS; do
+        [ -e "dist/$file" ] && fail "$name: dist/$file is left"
+    done
 done
 
-echo "-- the password"
-if grep -qF -- "$password" "$tmp/argv.log" "$tmp"/*.out "$tmp"/*.err; then
-    fail "the password shows on a command line or in the output"
-fi
-grep -q -- '-passin env:' "$tmp/argv.log" || fail "no command line was recorded"
+echo "-- the password and the PIN"
+for secret in "$password" "$pin"; do
+    if grep -qF -- "$secret" "$tmp/argv.log" "$tmp"/*.out "$tmp"/*.err; then
+        fail "a secret shows on a command line or in the output"
+    fi
+done
+grep -q -- '-passin env:BRISVANE_SIGN_PASSWORD' "$tmp/argv.log" &&
+    grep -q -- '-passin env:BRISVANE_SIGN_PIN' "$tmp/argv.log" && grep -q -- '--login --write' "$tmp/argv.log" ||
+    fail "not every command line was recorded"
 
 echo "release tests: $failed failed"
 [ "$failed" -eq 0 ]
