@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <cstdarg>
+#include <codecvt>
 #include <cstdio>
+#include <locale>
 #include <string>
 
 namespace host {
@@ -98,6 +100,27 @@ static const char16_t CP1252_80_9F[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+// UTF-8 and UTF-16, well-formed text only, as the installer ever converts.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+static std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t> Utf8Converter()
+{
+    return {};
+}
+#pragma GCC diagnostic pop
+
+// A converted text into a buffer of size units, or its length for a size of 0.
+template <typename Text> static int CopyOut(const Text &out, typename Text::value_type *buffer, int size)
+{
+    if (size != 0 && size < (int)out.size()) {
+        host::SetLastErrorCode(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    for (size_t i = 0; size != 0 && i < out.size(); i++)
+        buffer[i] = out[i];
+    return (int)out.size();
+}
+
 // Like Windows: a length of -1 takes the NUL too, a size of 0 asks for the
 // count, and a buffer too small fails with ERROR_INSUFFICIENT_BUFFER.
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WCHAR *wide, int size)
@@ -106,30 +129,8 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WC
         codePage = host::AnsiCodePage();
     if (length < 0)
         length = lstrlenA(text) + 1;
-    if (codePage == CP_UTF8) {
-        std::u16string out;
-        for (int i = 0; i < length;) {
-            unsigned char c = (unsigned char)text[i];
-            int extra = c < 0x80 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-            uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
-            for (int j = 1; j <= extra && i + j < length; j++)
-                code = code << 6 | ((unsigned char)text[i + j] & 0x3F);
-            i += extra + 1;
-            if (code >= 0x10000) {
-                out += (char16_t)(0xD800 + ((code - 0x10000) >> 10));
-                out += (char16_t)(0xDC00 + ((code - 0x10000) & 0x3FF));
-            } else {
-                out += (char16_t)code;
-            }
-        }
-        if (size != 0 && size < (int)out.size()) {
-            host::SetLastErrorCode(ERROR_INSUFFICIENT_BUFFER);
-            return 0;
-        }
-        for (size_t i = 0; size != 0 && i < out.size(); i++)
-            wide[i] = out[i];
-        return (int)out.size();
-    }
+    if (codePage == CP_UTF8)
+        return CopyOut(Utf8Converter().from_bytes(text, text + length), wide, size);
     if (codePage != 1251 && codePage != 1252) {
         host::SetLastErrorCode(ERROR_INVALID_PARAMETER);
         return 0;
@@ -148,47 +149,15 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WC
     return length;
 }
 
-// UTF-8 only; a lone surrogate becomes U+FFFD, as Windows writes it.
+// UTF-8 only.
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD, const WCHAR *wide, int length, LPSTR text, int size, LPCSTR,
                                BOOL *)
 {
-    std::string out;
     if (codePage != CP_UTF8) {
         host::SetLastErrorCode(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (length < 0) {
-        length = 0;
-        while (wide[length++] != 0) {
-        }
-    }
-    for (int i = 0; i < length; i++) {
-        uint32_t c = wide[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += (char)c;
-        } else if (c < 0x800) {
-            out += (char)(0xC0 | c >> 6);
-            out += (char)(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += (char)(0xE0 | c >> 12);
-            out += (char)(0x80 | (c >> 6 & 0x3F));
-            out += (char)(0x80 | (c & 0x3F));
-        } else {
-            out += (char)(0xF0 | c >> 18);
-            out += (char)(0x80 | (c >> 12 & 0x3F));
-            out += (char)(0x80 | (c >> 6 & 0x3F));
-            out += (char)(0x80 | (c & 0x3F));
-        }
-    }
-    if (size != 0 && size < (int)out.size()) {
-        host::SetLastErrorCode(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    for (size_t i = 0; size != 0 && i < out.size(); i++)
-        text[i] = out[i];
-    return (int)out.size();
+    if (length < 0)
+        length = (int)std::char_traits<char16_t>::length(wide) + 1;
+    return CopyOut(Utf8Converter().to_bytes(wide, wide + length), text, size);
 }
