@@ -38,11 +38,15 @@ static int Failed(const char *name)
     return EXIT_FAILED;
 }
 
-static int UnattendedSwitchOff(const char *printer)
+static int UnattendedSwitchOff(const char *printer, int followRecord)
 {
     char found[PRINTER_NAME_SIZE];
     char recorded[PRINTER_NAME_SIZE];
-    const char *name = printer;
+    const char *name;
+
+    if (printer[0] == '\0' && followRecord && PatchRecord(PATCH_LOAD, found))
+        printer = found;
+    name = printer;
 
     if (printer[0] != '\0') {
         if (!IsSupportedPrinter(printer)) {
@@ -96,7 +100,7 @@ static int UnattendedSwitchOn()
     return code == EXIT_FAILED ? Failed(recorded) : code;
 }
 
-static int RunLocked(const RunOptions &options)
+int RunSwitch(int run, const char *printer, int followRecord)
 {
     HANDLE mutex = CreateMutexA(NULL, FALSE, UNATTENDED_MUTEX);
     int code;
@@ -106,7 +110,7 @@ static int RunLocked(const RunOptions &options)
         LogEvent(LOG_ALREADY_RUNNING);
         code = EXIT_ALREADY_RUNNING;
     } else {
-        code = options.run == RUN_SWITCH_OFF ? UnattendedSwitchOff(options.printer) : UnattendedSwitchOn();
+        code = run == RUN_SWITCH_OFF ? UnattendedSwitchOff(printer, followRecord) : UnattendedSwitchOn();
     }
     if (mutex != NULL)
         CloseHandle(mutex);
@@ -149,7 +153,7 @@ int RunUnattended(const RunOptions &options, const char *arguments)
         LogEvent(LOG_BAD_COMMAND_LINE);
         code = EXIT_BAD_COMMAND_LINE;
     } else {
-        code = RunLocked(options);
+        code = RunSwitch(options.run, options.printer, 0);
     }
     LogNumber(LOG_EXIT, (unsigned)code);
     if (log != INVALID_HANDLE_VALUE)

@@ -114,6 +114,12 @@ void LinkFile(const std::string &path, const std::string &target);
 // as a Russian or a Western edition of Windows has it.
 void SetAnsiCodePage(UINT codePage);
 // The computer's name, as GetComputerNameA gives it, is always "BUH-07".
+
+// ---- The Windows Installer session of a custom action ----
+void SetInstallerProperty(const std::string &name, const std::string &value);
+bool RebootAtEnd();                            // MsiSetMode(MSIRUNMODE_REBOOTATEND, TRUE) was called
+const std::vector<std::string> &InstallerLog(); // INSTALLMESSAGE_INFO messages, UTF-8
+int OpenInstallerHandles();                     // records created and not yet closed (OpenHandles counts them)
 // What was written to the file so far ("" for none); the local time is
 // always 2026-12-08 09:05:03.
 std::string FileText(const std::string &path);

@@ -203,12 +203,14 @@ std::string Describe(HKEY parent, const char *subKey)
 
 void ResetUi();
 void ResetKernel();
+void ResetInstaller();
 
 void Reset()
 {
     State() = Registry();
     ResetUi();
     ResetKernel();
+    ResetInstaller();
 }
 
 std::shared_ptr<Key> CreateAlong(std::shared_ptr<Key> key, const std::vector<std::string> &names)
@@ -325,7 +327,7 @@ int OpenKernelHandles();
 
 int OpenHandles()
 {
-    return (int)State().handles.size() + OpenTokens() + OpenKernelHandles();
+    return (int)State().handles.size() + OpenTokens() + OpenKernelHandles() + OpenInstallerHandles();
 }
 
 const std::vector<RegCall> &RegCalls()

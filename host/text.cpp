@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 namespace host {
 
@@ -105,6 +106,30 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WC
         codePage = host::AnsiCodePage();
     if (length < 0)
         length = lstrlenA(text) + 1;
+    if (codePage == CP_UTF8) {
+        std::u16string out;
+        for (int i = 0; i < length;) {
+            unsigned char c = (unsigned char)text[i];
+            int extra = c < 0x80 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+            uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
+            for (int j = 1; j <= extra && i + j < length; j++)
+                code = code << 6 | ((unsigned char)text[i + j] & 0x3F);
+            i += extra + 1;
+            if (code >= 0x10000) {
+                out += (char16_t)(0xD800 + ((code - 0x10000) >> 10));
+                out += (char16_t)(0xDC00 + ((code - 0x10000) & 0x3FF));
+            } else {
+                out += (char16_t)code;
+            }
+        }
+        if (size != 0 && size < (int)out.size()) {
+            host::SetLastErrorCode(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        for (size_t i = 0; size != 0 && i < out.size(); i++)
+            wide[i] = out[i];
+        return (int)out.size();
+    }
     if (codePage != 1251 && codePage != 1252) {
         host::SetLastErrorCode(ERROR_INVALID_PARAMETER);
         return 0;

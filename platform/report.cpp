@@ -10,12 +10,9 @@
 
 // Zero until the run is found to be unattended; no log is NULL.
 static HANDLE reportLog;
+static void (*installerLog)(const char *line);
 static int unattended;
 static int confirmAnswer;
-
-// A line longer than this, such as one quoting a long command line, is cut
-// where a character ends.
-enum { LOG_LINE_SIZE = 1024 };
 
 // The program's own texts are code page 1251 bytes; names, paths and the
 // command line come in the system's ANSI code page, whatever its language.
@@ -40,9 +37,18 @@ void ReportUnattended(HANDLE log, int confirm)
         WriteFile(reportLog, BYTE_ORDER_MARK, sizeof BYTE_ORDER_MARK - 1, &written, NULL);
 }
 
+void ReportToInstaller(void (*write)(const char *line))
+{
+    reportLog = NULL;
+    installerLog = write;
+    unattended = 1;
+    confirmAnswer = 0;
+}
+
 void ReportToScreen()
 {
     reportLog = NULL;
+    installerLog = NULL;
     unattended = 0;
 }
 
@@ -58,7 +64,7 @@ static int BeginLine(LogLine *line)
     SYSTEMTIME now;
 
     line->length = 0;
-    if (reportLog == NULL)
+    if (reportLog == NULL && installerLog == NULL)
         return 0;
     GetLocalTime(&now);
     if (GetDateFormatA(LOCALE_INVARIANT, 0, &now, "yyyy'-'MM'-'dd", line->bytes, 11) == 11
@@ -99,7 +105,12 @@ static void EndLine(LogLine *line)
 {
     DWORD written;
 
-    // Room for the line end was kept free above.
+    // Room for the line end, or the NUL in its place, was kept free above.
+    if (installerLog != NULL) {
+        line->bytes[line->length] = '\0';
+        installerLog(line->bytes);
+        return;
+    }
     line->bytes[line->length++] = '\r';
     line->bytes[line->length++] = '\n';
     WriteFile(reportLog, line->bytes, (DWORD)line->length, &written, NULL);

@@ -9,11 +9,20 @@
 
 #include <windows.h>
 
+// A line of the log, its line end included, is at most this long; a longer
+// one, such as one quoting a long command line, is cut where a character ends.
+enum { LOG_LINE_SIZE = 1024 };
+
 // From here on the run is unattended: no window, messages go to `log` (an
 // open file, or INVALID_HANDLE_VALUE for none; an empty one is begun as UTF-8
 // text), and every confirmation is answered with `confirm`, as the person
 // who started the run chose.
 void ReportUnattended(HANDLE log, int confirm);
+// The same for a custom action of the installer package: each line, in
+// UTF-8 without its line end, goes to `write`, which hands it to the Windows
+// Installer's log. A change is never followed by a restart of our own: the
+// Windows Installer asks for it.
+void ReportToInstaller(void (*write)(const char *line));
 // Message boxes for a person at the screen, as a run without switches has.
 void ReportToScreen();
 int IsUnattended();

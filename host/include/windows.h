@@ -212,8 +212,8 @@ int WINAPI GetDateFormatA(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCS
 int WINAPI GetTimeFormatA(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size);
 DWORD WINAPI GetLastError();
 
-// Text conversion, the computer's name. Code pages 1251 and 1252 convert to
-// UTF-16, UTF-16 to UTF-8 (CP_UTF8), as the log needs.
+// Text conversion, the computer's name. Code pages 1251, 1252 and UTF-8
+// (CP_UTF8, well-formed text only) convert to UTF-16, UTF-16 to UTF-8.
 #define CP_ACP 0
 #define CP_UTF8 65001
 #define MAX_COMPUTERNAME_LENGTH 15

@@ -5,11 +5,17 @@
 #include <cstring>
 #include <string>
 
+#include <msiquery.h>
+
 #include "app/command_line.h"
 #include "fixture.h"
 #include "host.h"
 
 using namespace fixture;
+
+extern "C" UINT WINAPI SwitchOff(MSIHANDLE install);
+extern "C" UINT WINAPI SwitchOffRollback(MSIHANDLE install);
+extern "C" UINT WINAPI SwitchOn(MSIHANDLE install);
 
 namespace {
 
@@ -117,53 +123,65 @@ std::string Utf8Arguments(const std::string &ansi)
 
 class Unattended : public HostTest, public ::testing::WithParamInterface<Outcome> {};
 
-TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
+// The registry and the kernel objects as the row's seed has them.
+void Plant(Seed seed)
 {
-    const Outcome &o = GetParam();
-    if (o.seed == WESTERN_WINDOWS) {
+    if (seed == WESTERN_WINDOWS) {
         host::SetAnsiCodePage(1252);
         AddPrinter("B\xFCro", "TX 212");
-    } else if (o.seed != NONE) {
+    } else if (seed != NONE) {
         AddPrinter("Lab", "LaserJet");
         AddPrinter("Office", "TX 212");
         AddPrinter("Studio", "CORVANA 5d");
     }
-    if (o.seed == OFFICE_SWITCHED_OFF || o.seed == OFFICE_SETTINGS_READ_ONLY || o.seed == OFFICE_SETTINGS_HELD
-        || o.seed == RECORD_UNREADABLE)
+    if (seed == OFFICE_SWITCHED_OFF || seed == OFFICE_SETTINGS_READ_ONLY || seed == OFFICE_SETTINGS_HELD
+        || seed == RECORD_UNREADABLE)
         SeedSwitchedOff("Office");
-    if (o.seed == RECORD_UNREADABLE)
+    if (seed == RECORD_UNREADABLE)
         host::SetReadOnly(RECORD);
-    if (o.seed == RESTART_REFUSED)
+    if (seed == RESTART_REFUSED)
         host::FailRestart(ERROR_ACCESS_DENIED);
-    if (o.seed == LOG_AT_LINK)
+    if (seed == LOG_AT_LINK)
         host::LinkFile(LOG, SYSTEM_FILE);
-    if (o.seed == OFFICE_SETTINGS_READ_ONLY)
+    if (seed == OFFICE_SETTINGS_READ_ONLY)
         host::SetReadOnly(SettingsKey("Office"));
-    if (o.seed == OFFICE_SETTINGS_HELD)
+    if (seed == OFFICE_SETTINGS_HELD)
         host::CreateKey(SettingsKey("Office") + "\\Tray 2");
-    if (o.seed == OFFICE_TONER_LOW_BINARY || o.seed == OFFICE_TONER_LOW_TWO) {
-        host::SetValue(SettingsKey("Office"), "TonerLow", o.seed == OFFICE_TONER_LOW_TWO ? REG_DWORD : REG_BINARY,
-                       o.seed == OFFICE_TONER_LOW_TWO ? std::string("\x02\0\0\0", 4) : TONER_LOW_ON);
+    if (seed == OFFICE_TONER_LOW_BINARY || seed == OFFICE_TONER_LOW_TWO) {
+        host::SetValue(SettingsKey("Office"), "TonerLow", seed == OFFICE_TONER_LOW_TWO ? REG_DWORD : REG_BINARY,
+                       seed == OFFICE_TONER_LOW_TWO ? std::string("\x02\0\0\0", 4) : TONER_LOW_ON);
         host::SetValue(RECORD, "Printer Name", REG_SZ, "Office");
     }
-    if (o.seed == STUDIO_SWITCHED_OFF)
+    if (seed == STUDIO_SWITCHED_OFF)
         SeedSwitchedOff("Studio");
-    if (o.seed == OFFICE_RECORDED_ONLY)
+    if (seed == OFFICE_RECORDED_ONLY)
         host::SetValue(RECORD, "Printer Name", REG_SZ, "Office");
-    if (o.seed == ANOTHER_RUN || o.seed == ANOTHER_SESSIONS_RUN)
-        host::HoldMutex(MUTEX, o.seed == ANOTHER_SESSIONS_RUN);
+    if (seed == ANOTHER_RUN || seed == ANOTHER_SESSIONS_RUN)
+        host::HoldMutex(MUTEX, seed == ANOTHER_SESSIONS_RUN);
+}
+
+// No window, and TonerLow = 1 for Office and the record as the row says.
+void ExpectState(bool tonerLow, const char *recorded)
+{
+    EXPECT_TRUE(host::Dialogs().empty());
+    EXPECT_TRUE(host::MessageBoxes().empty());
+    EXPECT_EQ(tonerLow, fixture::TonerLowStands("Office"));
+    auto record = host::GetValue(RECORD, "Printer Name");
+    EXPECT_EQ(recorded != nullptr, record.has_value());
+    if (record && recorded) {
+        EXPECT_EQ(recorded, record->data.substr(0, record->data.find('\0')));
+    }
+}
+
+TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
+{
+    const Outcome &o = GetParam();
+    Plant(o.seed);
 
     std::string arguments = o.arguments + " /log " + LOG;
     EXPECT_EQ(o.exitCode, WinMain(host::Instance(), nullptr, &arguments[0], 1));
 
-    EXPECT_TRUE(host::Dialogs().empty());
-    EXPECT_TRUE(host::MessageBoxes().empty());
-    EXPECT_EQ(o.tonerLow, fixture::TonerLowStands("Office"));
-    auto record = host::GetValue(RECORD, "Printer Name");
-    EXPECT_EQ(o.recorded != nullptr, record.has_value());
-    if (record && o.recorded) {
-        EXPECT_EQ(o.recorded, record->data.substr(0, record->data.find('\0')));
-    }
+    ExpectState(o.tonerLow, o.recorded);
     // The local computer, at once, without a message and without closing
     // anyone's programs by force, as a planned restart for an installation.
     ASSERT_EQ((size_t)o.restarts, host::RestartRequests().size());
@@ -205,6 +223,12 @@ const std::vector<std::string> SWITCHED_OFF = {
     u8"Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных изменений необходимо "
     u8"перезагрузить компьютер."
 };
+
+// And what a switch-on of Office writes.
+const std::vector<std::string> SWITCHED_ON = { u8"Принтер: Office", u8"Удалено: " + SETTINGS + "\\0.0",
+                                               u8"Удалено: " + SETTINGS, u8"Удалено: HKLM\\SOFTWARE\\Merravin\\Office",
+                                               u8"Удалено: HKLM\\SOFTWARE\\Brisvane",
+                                               u8"Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы" };
 
 std::vector<std::string> Then(std::vector<std::string> lines, const std::string &more)
 {
@@ -258,9 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
         Outcome{ "no supported printer", NONE, "/off", 1168, false, nullptr, 0,
                  { u8"В системе не установлены поддерживамые продукты" } },
         Outcome{ "switch-on", OFFICE_SWITCHED_OFF, "/on", 3010, false, nullptr, 0,
-                 { u8"Принтер: Office", u8"Удалено: " + SETTINGS + "\\0.0", u8"Удалено: " + SETTINGS,
-                   u8"Удалено: HKLM\\SOFTWARE\\Merravin\\Office", u8"Удалено: HKLM\\SOFTWARE\\Brisvane",
-                   u8"Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы" } },
+                 SWITCHED_ON },
         // What stands afterwards is logged after a failure.
         Outcome{ "switch-on refused", OFFICE_SETTINGS_HELD, "/on", 1603, true, "Office", 0,
                  { u8"Принтер: Office", u8"Инсталлятор не смог включить сообщения 'Мало Тонера",
@@ -276,6 +298,75 @@ INSTANTIATE_TEST_SUITE_P(
                  { u8"Уже идет другой запуск" } },
         Outcome{ "command line not understood", OFFICE, "/off /on", 1639, false, nullptr, 0,
                  { u8"Неверная командная строка (справка: /?)" } }),
+    [](const auto &info) {
+        std::string name;
+        for (const char *c = info.param.name; *c != '\0'; c++)
+            name += isalnum((unsigned char)*c) ? *c : '_';
+        return name;
+    });
+
+// ---- The installer package's custom actions ----
+
+struct Action {
+    const char *name;
+    Seed seed;
+    UINT(WINAPI *action)(MSIHANDLE);
+    std::string data;  // CustomActionData
+    UINT result;
+    bool rebootAtEnd;
+    bool tonerLow;
+    const char *recorded;
+    std::vector<std::string> log;  // the lines between the start and the exit code, without the time
+    int exitCode;                  // the road's, on the last line
+};
+void PrintTo(const Action &a, std::ostream *os) { *os << a.name; }
+
+class PackageAction : public HostTest, public ::testing::WithParamInterface<Action> {};
+
+TEST_P(PackageAction, TakesTheUnattendedRoadAndLogsIntoTheInstallersLog)
+{
+    const Action &a = GetParam();
+    Plant(a.seed);
+    host::SetInstallerProperty("CustomActionData", a.data);
+    const char *name = a.action == SwitchOff ? "SwitchOff" : a.action == SwitchOn ? "SwitchOn" : "SwitchOffRollback";
+
+    EXPECT_EQ(a.result, a.action(1));
+
+    ExpectState(a.tonerLow, a.recorded);
+    EXPECT_EQ(a.rebootAtEnd, host::RebootAtEnd());
+    EXPECT_TRUE(host::RestartRequests().empty());
+    std::vector<std::string> expected = a.log;
+    expected.insert(expected.begin(), u8"Запуск на BUH-07: " + std::string(name));
+    expected.push_back(u8"Код завершения: " + std::to_string(a.exitCode));
+    for (std::string &line : expected)
+        line = "2026-12-08 09:05:03 " + line;
+    EXPECT_EQ(expected, host::InstallerLog());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , PackageAction,
+    ::testing::Values(
+        Action{ "install", OFFICE, SwitchOff, "I", ERROR_SUCCESS, true, true, "Office", SWITCHED_OFF, 3010 },
+        Action{ "install for the printer named", OFFICE, SwitchOff, "IStudio", ERROR_SUCCESS, true, false, "Studio",
+                { u8"Принтер: Studio", u8"Записано: HKLM\\SOFTWARE\\Merravin\\Studio\\QUARVEN\\0.0\\TonerLow",
+                  SWITCHED_OFF[2], SWITCHED_OFF[3] }, 3010 },
+        Action{ "install over another printer's record", STUDIO_SWITCHED_OFF, SwitchOff, "I", ERROR_INSTALL_FAILURE,
+                false, false, "Studio",
+                { u8"Принтер: Office", u8"Сообщения отключены для другого принтера: Studio",
+                  u8"Сейчас нет TonerLow: Office", u8"Сейчас в записи: Studio" }, 1603 },
+        // A repair or an upgrade keeps to the recorded printer.
+        Action{ "upgrade", STUDIO_SWITCHED_OFF, SwitchOff, "R", ERROR_SUCCESS, false, false, "Studio",
+                { u8"Принтер: Studio", u8"Сообщения уже отключены" }, 0 },
+        Action{ "repair", OFFICE_RECORDED_ONLY, SwitchOff, "R", ERROR_SUCCESS, true, true, "Office", SWITCHED_OFF,
+                3010 },
+        Action{ "install with a name longer than any printer's", OFFICE, SwitchOff, "I" + std::string(300, 'x'),
+                ERROR_INSTALL_FAILURE, false, false, nullptr, { u8"Нет поддерживаемого принтера: " }, 1168 },
+        Action{ "rollback", OFFICE_SWITCHED_OFF, SwitchOffRollback, "", ERROR_SUCCESS, false, false, nullptr,
+                SWITCHED_ON, 3010 },
+        Action{ "removal", OFFICE_SWITCHED_OFF, SwitchOn, "", ERROR_SUCCESS, true, false, nullptr, SWITCHED_ON, 3010 },
+        Action{ "removal refused", OFFICE_SETTINGS_HELD, SwitchOn, "", ERROR_INSTALL_FAILURE, false, true, "Office",
+                { u8"Принтер: Office", u8"Инсталлятор не смог включить сообщения 'Мало Тонера",
+                  u8"Сейчас TonerLow = 1: Office", u8"Сейчас в записи: Office" }, 1603 }),
     [](const auto &info) {
         std::string name;
         for (const char *c = info.param.name; *c != '\0'; c++)
