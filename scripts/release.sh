@@ -232,17 +232,17 @@ build_msi() {
     stamp=$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
     touch -d "@$epoch" "$msi/Brisvane.exe" "$msi/BrisvaneActions.dll"
     printf '\r\n\r\n1251\t_ForceCodepage\r\n' >"$msi/codepage.idt"
-    # wixl reads the files it packs from the folder it runs in only. The
-    # queries write what wixl cannot (see package/Brisvane.wxs): 3393 is a
-    # DLL in the Binary table (1), its return ignored (64), run from the
-    # script (1024) on rollback (256), not impersonated (2048); PRINTER
-    # reaches the actions also where a user who is not an administrator
-    # installs with elevated rights.
+    # faketime -f holds the clock still. wixl reads the files it packs from
+    # the folder it runs in only. The queries write what wixl cannot (see
+    # package/Brisvane.wxs): 3393 is a DLL in the Binary table (1), its
+    # return ignored (64), run from the script (1024) on rollback (256), not
+    # impersonated (2048); PRINTER reaches the actions also where a user who
+    # is not an administrator installs with elevated rights.
     if ! (cd "$msi" && export TZ=UTC &&
-        faketime "$stamp" wixl -a x86 -D "ProductName=${info[ProductName]}" -D "Manufacturer=${info[Manufacturer]}" \
+        faketime -f "$stamp" wixl -a x86 -D "ProductName=${info[ProductName]}" -D "Manufacturer=${info[Manufacturer]}" \
             -D "Version=${info[Version]}" -D "ProductCode=${info[ProductCode]}" \
             -D Exe=Brisvane.exe -D Dll=BrisvaneActions.dll -o Brisvane.msi Brisvane.wxs &&
-        faketime "$stamp" msibuild Brisvane.msi -i codepage.idt \
+        faketime -f "$stamp" msibuild Brisvane.msi -i codepage.idt \
             -q "UPDATE \`CustomAction\` SET \`Type\` = 3393 WHERE \`Action\` = 'SwitchOffRollback'" \
             -q "UPDATE \`Property\` SET \`Value\` = 'PRINTER;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'" \
             -q "UPDATE \`LaunchCondition\` SET \`Description\` = 'Уже установлена более новая версия [ProductName].' WHERE \`Condition\` = 'NOT WIX_DOWNGRADE_DETECTED'" \
