@@ -117,8 +117,9 @@ echo "-- the package's tables"
 msi_table() {
     msiinfo export dist/Brisvane.msi "$1" | tr -d '\r' | sed 1,3d
 }
+# msidump writes the Binary table's cells into the folder it runs in, whatever -d says.
 msi_contents() {
-    rm -rf "$2" && mkdir "$2" && msidump -t -s -d "$2" "$1" >/dev/null
+    rm -rf "$2" && mkdir "$2" && (cd "$2" && msidump -t -s -d . "$1" >/dev/null)
 }
 diff -u - <(msi_table InstallExecuteSequence |
     grep -E '^(InstallInitialize|RemoveExistingProducts|Switch[A-Za-z]*|RemoveFiles|InstallFiles)\s') <<'TABLE' ||
