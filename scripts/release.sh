@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes the release in dist/: the shipping i686 Brisvane.exe, built from the
-# committed tree, Authenticode-signed and time-stamped when a key is given,
-# SIGNER.txt naming who signed it, and SHA256SUMS.
+# Makes the release in dist/: the shipping i686 Brisvane.exe and the
+# installer package Brisvane.msi that carries it, built from the committed
+# tree, Authenticode-signed and time-stamped when a key is given, SIGNER.txt
+# naming who signed them, and SHA256SUMS.
 #   scripts/release.sh
 #   BRISVANE_SIGN_PFX=cert.pfx BRISVANE_SIGN_PASSWORD=... BRISVANE_TIMESTAMP_URL=http://... scripts/release.sh
 #   BRISVANE_SIGN_PKCS11_MODULE=module.so BRISVANE_SIGN_KEY='pkcs11:...' BRISVANE_SIGN_CERT=chain.pem \
@@ -14,6 +15,9 @@
 # a log. A signature without a time stamp dies with its certificate, so a
 # signed release needs BRISVANE_TIMESTAMP_URL, unless
 # BRISVANE_ALLOW_NO_TIMESTAMP=1 asks for one without.
+# BRISVANE_MSI_VERSION gives the package another version than the
+# executable's (a.b.c or a.b.c.d), and BRISVANE_RELEASE_DIR another folder
+# than dist/: the tests make a newer package of the same sources that way.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pfx=${BRISVANE_SIGN_PFX:+$(realpath -m -- "$BRISVANE_SIGN_PFX")}
@@ -24,6 +28,8 @@ module=${BRISVANE_SIGN_PKCS11_MODULE:-}
 [[ "$module" != */* ]] || module=$(realpath -ms -- "$module")
 tsa=${BRISVANE_TIMESTAMP_URL:-}
 tsa_roots=${BRISVANE_TIMESTAMP_CA:+$(realpath -m -- "$BRISVANE_TIMESTAMP_CA")}
+dist=$(realpath -m -- "${BRISVANE_RELEASE_DIR:-$root/dist}")
+msi_version=${BRISVANE_MSI_VERSION:-}
 cd "$root"
 
 die() {
@@ -32,7 +38,7 @@ die() {
 }
 
 # A refused release must not leave an earlier one that could pass for its result.
-rm -f dist/Brisvane.exe dist/SHA256SUMS dist/SIGNER.txt
+rm -f "$dist/Brisvane.exe" "$dist/Brisvane.msi" "$dist/SHA256SUMS" "$dist/SIGNER.txt"
 mkdir -p build
 work=$(mktemp -d "$root/build/release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -43,6 +49,13 @@ if [ -n "$module$key$cert" ]; then
     [ -z "$road" ] || die "give either BRISVANE_SIGN_PFX or BRISVANE_SIGN_PKCS11_MODULE, BRISVANE_SIGN_KEY" \
         "and BRISVANE_SIGN_CERT, not both"
     road=pkcs11
+fi
+# A Windows Installer version is a.b.c or a.b.c.d, a and b up to 255, c and d up to 65535.
+if [ -n "$msi_version" ]; then
+    IFS=. read -r major minor build revision <<<"$msi_version"
+    [[ "$msi_version" =~ ^[0-9]{1,5}\.[0-9]{1,5}\.[0-9]{1,5}(\.[0-9]{1,5})?$ ]] &&
+        ((10#$major <= 255 && 10#$minor <= 255 && 10#$build <= 65535 && 10#${revision:-0} <= 65535)) ||
+        die "BRISVANE_MSI_VERSION is not a Windows Installer version (a.b.c or a.b.c.d): $msi_version"
 fi
 if [ -n "$road" ] && [ -z "$tsa" ] && [ "${BRISVANE_ALLOW_NO_TIMESTAMP:-}" != 1 ]; then
     die "a signed release needs a time stamp: set BRISVANE_TIMESTAMP_URL to an RFC 3161 time-stamp server" \
@@ -177,15 +190,71 @@ fi
 commit=$(git rev-parse --short HEAD)
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
     echo "release: uncommitted changes are left out; building commit $commit as committed"
-echo "release: building Brisvane.exe (i686, Release) from commit $commit..."
+echo "release: building Brisvane.exe and BrisvaneActions.dll (i686, Release) from commit $commit..."
 mkdir "$work/src"
 git archive HEAD | tar -x -C "$work/src"
-if ! (cd "$work/src" && cmake --preset i686 && cmake --build --preset i686 --target Brisvane) \
+if ! (cd "$work/src" && cmake --preset i686 && cmake --build --preset i686 --target Brisvane BrisvaneActions) \
     >"$work/build.log" 2>&1; then
     cat "$work/build.log" >&2
     die "the build failed"
 fi
 mkdir "$work/dist"
+
+# The installer package, from this build and package/Brisvane.wxs. Its name,
+# maker and version are those of the executable's version record. The
+# product code is one per version as Windows Installer tells versions apart
+# (by the first three fields): a package of the same version is the same
+# product, never a second entry beside it. The package code changes with
+# anything in the package, and neither changes between two builds of one
+# commit, nor do the summary's times (the commit's) and the cabinet's file
+# times, so that such builds give the same bytes.
+declare -A info
+build_msi() {
+    local msi=$work/msi name value upgrade_code epoch stamp
+    mkdir "$msi"
+    cp "$work/src/build/i686/Brisvane.exe" "$work/src/build/i686/BrisvaneActions.dll" \
+        "$work/src/package/Brisvane.wxs" "$msi/"
+    while IFS='=' read -r name value; do
+        info[$name]=$value
+    done < <(python3 "$work/src/package/version-info.py" "$msi/Brisvane.exe")
+    [ -n "${info[ProductName]:-}" ] && [ -n "${info[Manufacturer]:-}" ] && [ -n "${info[Version]:-}" ] ||
+        die "cannot read the product name, company name and version from Brisvane.exe's version record"
+    [ -z "$msi_version" ] || info[Version]=$msi_version
+    upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$msi/Brisvane.wxs")
+    uuid() {
+        python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
+            "$upgrade_code" "$1"
+    }
+    info[ProductCode]=$(uuid "product $(cut -d. -f1-3 <<<"${info[Version]}")")
+    info[PackageCode]=$(uuid "package ${info[Version]} $(git rev-parse 'HEAD^{tree}') $(cd "$msi" &&
+        sha256sum Brisvane.exe BrisvaneActions.dll | cut -d' ' -f1 | tr '\n' ' ')")
+    epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct HEAD)}
+    stamp=$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
+    touch -d "@$epoch" "$msi/Brisvane.exe" "$msi/BrisvaneActions.dll"
+    printf '\r\n\r\n1251\t_ForceCodepage\r\n' >"$msi/codepage.idt"
+    # faketime -f holds the clock still. wixl reads the files it packs from
+    # the folder it runs in only. The queries write what wixl cannot (see
+    # package/Brisvane.wxs): 3393 is a DLL in the Binary table (1), its
+    # return ignored (64), run from the script (1024) on rollback (256), not
+    # impersonated (2048); PRINTER reaches the actions also where a user who
+    # is not an administrator installs with elevated rights.
+    if ! (cd "$msi" && export TZ=UTC &&
+        faketime -f "$stamp" wixl -a x86 -D "ProductName=${info[ProductName]}" -D "Manufacturer=${info[Manufacturer]}" \
+            -D "Version=${info[Version]}" -D "ProductCode=${info[ProductCode]}" \
+            -D Exe=Brisvane.exe -D Dll=BrisvaneActions.dll -o Brisvane.msi Brisvane.wxs &&
+        faketime -f "$stamp" msibuild Brisvane.msi -i codepage.idt \
+            -q "UPDATE \`CustomAction\` SET \`Type\` = 3393 WHERE \`Action\` = 'SwitchOffRollback'" \
+            -q "UPDATE \`Property\` SET \`Value\` = 'PRINTER;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'" \
+            -q "UPDATE \`LaunchCondition\` SET \`Description\` = 'Уже установлена более новая версия [ProductName].' WHERE \`Condition\` = 'NOT WIX_DOWNGRADE_DETECTED'" \
+            -s "${info[ProductName]}" "${info[Manufacturer]}" "Intel;1049" "{${info[PackageCode]}}") \
+        >"$work/msi.log" 2>&1; then
+        cat "$work/msi.log" >&2
+        die "wixl could not build Brisvane.msi"
+    fi
+}
+echo "release: building Brisvane.msi with wixl..."
+build_msi
+echo "release: Brisvane.msi ${info[Version]}, product code {${info[ProductCode]}}"
 
 # sign_file IN OUT: Authenticode-signs IN into OUT with the key of either
 # road, time-stamped unless that was waived, verifies the signature, its
@@ -236,6 +305,7 @@ sign_file() {
 
 if [ -n "$road" ]; then
     sign_file "$work/src/build/i686/Brisvane.exe" "$work/dist/Brisvane.exe"
+    sign_file "$work/msi/Brisvane.msi" "$work/dist/Brisvane.msi"
     echo "release: signed and verified"
     [ -z "${own_root:-}" ] || echo "release: $own_root"
     fingerprint() {
@@ -255,19 +325,21 @@ if [ -n "$road" ]; then
     } >"$work/dist/SIGNER.txt"
 else
     cp "$work/src/build/i686/Brisvane.exe" "$work/dist/Brisvane.exe"
+    cp "$work/msi/Brisvane.msi" "$work/dist/Brisvane.msi"
     echo "release: no certificate given (BRISVANE_SIGN_PFX or BRISVANE_SIGN_PKCS11_MODULE): this release is" \
         "UNSIGNED; Windows will show an unknown publisher and SmartScreen may warn"
 fi
 
-files=(Brisvane.exe)
+files=(Brisvane.exe Brisvane.msi)
 [ -z "$road" ] || files+=(SIGNER.txt)
 (cd "$work/dist" && sha256sum "${files[@]}" >SHA256SUMS)
-mkdir -p dist
+mkdir -p "$dist"
 for file in "${files[@]}" SHA256SUMS; do
-    mv "$work/dist/$file" "dist/$file"
+    mv "$work/dist/$file" "$dist/$file"
 done
-echo "release: $(printf 'dist/%s, ' "${files[@]}")and dist/SHA256SUMS"
-cat dist/SHA256SUMS
+shown=${dist#"$root"/}
+echo "release: $(for file in "${files[@]}"; do printf '%s/%s, ' "$shown" "$file"; done)and $shown/SHA256SUMS"
+cat "$dist/SHA256SUMS"
 if [ -n "$road" ] && [ -z "$tsa" ]; then
     echo "release: NO TIME STAMP (BRISVANE_ALLOW_NO_TIMESTAMP=1): the signature dies with the certificate" \
         "on $(expiry); from then on Windows no longer takes Brisvane.exe as signed by $subject"

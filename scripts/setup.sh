@@ -14,6 +14,7 @@ packages=(
     wine wine64 wine32:i386 wine32-preloader:i386 xvfb x11-utils x11-apps imagemagick locales
     git openssl osslsigncode
     softhsm2 libengine-pkcs11-openssl gnutls-bin
+    wixl msitools faketime
 )
 
 SUDO=""

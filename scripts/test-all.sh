@@ -45,6 +45,7 @@ run "i686 build" build i686
 run "x86_64 build" build x86_64
 run "i686 executable" python3 tests/resources/check_exe.py build/i686/Brisvane.exe --machine i386
 run "x86_64 executable" python3 tests/resources/check_exe.py build/x86_64/Brisvane.exe --machine amd64
+run "i686 custom action DLL" python3 tests/resources/check_exe.py build/i686/BrisvaneActions.dll --machine i386 --dll
 run "reproducible build" reproducible
 [ -x tests/static/run.sh ] && run "static checks" tests/static/run.sh
 [ -x tests/fuzz/run.sh ] && run "fuzzing" tests/fuzz/run.sh

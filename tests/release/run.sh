@@ -5,8 +5,9 @@
 # roads verify with their time stamps, name their signer in SIGNER.txt, check
 # out and still run under Wine; each bad certificate, key, module or PIN is
 # refused without leaving a release in dist/; the password and the PIN show
-# on no command line and in no output; and two unsigned releases of one
-# commit are byte-identical.
+# on no command line and in no output; two unsigned releases of one commit
+# are byte-identical, the installer package too; and the package's tables
+# hold what wixl cannot be trusted to write.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -90,7 +91,7 @@ release() {
     shift
     env -u BRISVANE_SIGN_PFX -u BRISVANE_SIGN_PASSWORD -u BRISVANE_SIGN_PKCS11_MODULE -u BRISVANE_SIGN_KEY \
         -u BRISVANE_SIGN_CERT -u BRISVANE_SIGN_PIN -u BRISVANE_TIMESTAMP_URL -u BRISVANE_TIMESTAMP_CA \
-        -u BRISVANE_ALLOW_NO_TIMESTAMP PATH="$tmp/shims:$PATH" "$@" \
+        -u BRISVANE_ALLOW_NO_TIMESTAMP -u BRISVANE_MSI_VERSION -u BRISVANE_RELEASE_DIR PATH="$tmp/shims:$PATH" "$@" \
         scripts/release.sh >"$tmp/$name.out" 2>"$tmp/$name.err"
 }
 # The variables of each road, '|' between them; a later one in a row overrides.
@@ -100,14 +101,52 @@ token="BRISVANE_SIGN_PKCS11_MODULE=$module|BRISVANE_SIGN_KEY=$uri;object=signer"
 token+="|BRISVANE_SIGN_CERT=$tmp/signer-chain.pem|BRISVANE_SIGN_PIN=$pin|$stamp"
 
 echo "-- two unsigned releases of one commit"
-if release unsigned-1 && cp dist/Brisvane.exe dist/SHA256SUMS "$tmp/" && release unsigned-2; then
-    cmp "$tmp/Brisvane.exe" dist/Brisvane.exe && cmp "$tmp/SHA256SUMS" dist/SHA256SUMS ||
-        fail "two unsigned releases differ"
+if release unsigned-1 && cp dist/Brisvane.exe dist/Brisvane.msi dist/SHA256SUMS "$tmp/" && release unsigned-2; then
+    cmp "$tmp/Brisvane.exe" dist/Brisvane.exe && cmp "$tmp/Brisvane.msi" dist/Brisvane.msi &&
+        cmp "$tmp/SHA256SUMS" dist/SHA256SUMS || fail "two unsigned releases differ"
     grep -q 'UNSIGNED' "$tmp/unsigned-2.out" || fail "an unsigned release does not say that it is unsigned"
     (cd dist && sha256sum --quiet -c SHA256SUMS) || fail "sha256sum -c rejects the unsigned release"
 else
     fail "unsigned release: $(cat "$tmp"/unsigned-*.err)"
 fi
+
+echo "-- the package's tables"
+# Sequence numbers written out, the rollback type wixl does not write, the
+# Russian text in code page 1251 that wixl drops, PRINTER passed to the
+# server side, Remove without Modify.
+msi_table() {
+    msiinfo export dist/Brisvane.msi "$1" | tr -d '\r' | sed 1,3d
+}
+# msidump writes the Binary table's cells into the folder it runs in, whatever -d says.
+msi_contents() {
+    rm -rf "$2" && mkdir "$2" && (cd "$2" && msidump -t -s -d . "$1" >/dev/null)
+}
+diff -u - <(msi_table InstallExecuteSequence |
+    grep -E '^(InstallInitialize|RemoveExistingProducts|Switch[A-Za-z]*|RemoveFiles|InstallFiles)\s') <<'TABLE' ||
+InstallInitialize		1500
+RemoveExistingProducts		1501
+SwitchOffFirst	NOT Installed AND NOT WIX_UPGRADE_DETECTED	1510
+SwitchOffAgain	Installed OR WIX_UPGRADE_DETECTED	1511
+SwitchOffRollback	NOT BRISVANE_RECORD AND NOT (REMOVE~="ALL")	1520
+SwitchOff	NOT (REMOVE~="ALL")	1521
+SwitchOn	REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE	1530
+RemoveFiles		3500
+InstallFiles		4000
+TABLE
+    fail "the package's InstallExecuteSequence"
+diff -u - <(msi_table CustomAction) <<'TABLE' || fail "the package's CustomAction table"
+SwitchOffFirst	51	SwitchOff	I[PRINTER]	
+SwitchOffAgain	51	SwitchOff	R[PRINTER]	
+SwitchOffRollback	3393	BrisvaneActions	SwitchOffRollback	
+SwitchOff	3073	BrisvaneActions	SwitchOff	
+SwitchOn	3073	BrisvaneActions	SwitchOn	
+TABLE
+msiinfo export dist/Brisvane.msi _ForceCodepage | grep -q '^1251' || fail "the package's code page is not 1251"
+msi_table LaunchCondition | grep -q 'Уже установлена более новая версия' || fail "the downgrade message is not Russian"
+msi_table Property | grep -qx $'SecureCustomProperties\tPRINTER;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' ||
+    fail "PRINTER is not among the SecureCustomProperties"
+msi_table Property | grep -qx $'ARPNOMODIFY\t1' || fail "Programs and Features offers Modify"
+msiinfo suminfo dist/Brisvane.msi | grep -qx 'Template: Intel;1049' || fail "the package is not 32-bit and Russian"
 
 echo "-- signed releases"
 # name | the signer's certificate | the release's variables
@@ -141,10 +180,21 @@ for row in "${signed[@]}"; do
     else
         grep -q 'Timestamp Server Signature verification: ok' "$tmp/verify-$name.out" ||
             fail "$name: no time stamp verifies"
-        grep -q "^Time stamp: *20[0-9-]* [0-9:]* UTC on Brisvane.exe, from $tsa_url\$" dist/SIGNER.txt ||
-            fail "$name: SIGNER.txt does not give the time stamp's time"
+        for file in Brisvane.exe Brisvane.msi; do
+            grep -q "^Time stamp: *20[0-9-]* [0-9:]* UTC on $file, from $tsa_url\$" dist/SIGNER.txt ||
+                fail "$name: SIGNER.txt does not give the time stamp's time on $file"
+        done
     fi
-    grep -q ' SIGNER.txt$' dist/SHA256SUMS || fail "$name: SHA256SUMS does not list SIGNER.txt"
+    grep -q ' SIGNER.txt$' dist/SHA256SUMS && grep -q ' Brisvane.msi$' dist/SHA256SUMS ||
+        fail "$name: SHA256SUMS does not list SIGNER.txt and Brisvane.msi"
+    osslsigncode verify -CAfile "$tmp/roots.pem" -TSA-CAfile "$tmp/roots.pem" -require-leaf-hash "sha1:$thumbprint" \
+        -in dist/Brisvane.msi >"$tmp/verify-msi-$name.out" 2>&1 ||
+        fail "$name: osslsigncode verify rejects the signed package: $(tail -3 "$tmp/verify-msi-$name.out")"
+    # osslsigncode writes the package's compound file anew: its tables and
+    # streams are what a rebuild compares.
+    osslsigncode remove-signature -in dist/Brisvane.msi -out "$tmp/stripped-$name.msi" >/dev/null &&
+        msi_contents "$tmp/stripped-$name.msi" "$tmp/stripped-$name" && msi_contents "$tmp/Brisvane.msi" "$tmp/unsigned" &&
+        diff -r "$tmp/stripped-$name" "$tmp/unsigned" >/dev/null || fail "$name: less its signature, not the unsigned package"
     (cd dist && sha256sum --quiet -c SHA256SUMS) || fail "$name: sha256sum -c rejects the signed release"
     python3 tests/resources/check_exe.py dist/Brisvane.exe --machine i386 ||
         fail "$name: the signed executable's checks"
@@ -153,7 +203,7 @@ for row in "${signed[@]}"; do
     osslsigncode remove-signature -in dist/Brisvane.exe -out "$tmp/stripped-$name.exe" >/dev/null &&
         cmp "$tmp/stripped-$name.exe" "$tmp/Brisvane.exe" || fail "$name: less its signature, not the unsigned build"
     cp dist/Brisvane.exe "$tmp/signed-$name.exe"
-    [ "$name" != token ] || cp dist/Brisvane.exe dist/SIGNER.txt dist/SHA256SUMS "$tmp/earlier/"
+    [ "$name" != token ] || cp dist/Brisvane.exe dist/Brisvane.msi dist/SIGNER.txt dist/SHA256SUMS "$tmp/earlier/"
 done
 # The file signed in the token still runs: the switch-off round on a 32-bit Windows.
 if [ -f "$tmp/signed-token.exe" ]; then
@@ -179,6 +229,7 @@ refusals=(
     "not-its-key|does not belong to the key|$token|BRISVANE_SIGN_CERT=$tmp/good.pem"
     "token-usage|is not for code signing|$token|BRISVANE_SIGN_KEY=$uri;object=tls|BRISVANE_SIGN_CERT=$tmp/tls.pem"
     "token-expired|expired on|$token|BRISVANE_SIGN_KEY=$uri;object=expired|BRISVANE_SIGN_CERT=$tmp/expired.pem"
+    "msi-version|not a Windows Installer version|BRISVANE_MSI_VERSION=1.256.0"
 )
 for row in "${refusals[@]}"; do
     IFS='|' read -r -a fields <<<"$row"
@@ -195,7 +246,7 @@ for row in "${refusals[@]}"; do
     # line; a failure from osslsigncode comes after the tool's own messages.
     [ "$name" = timestamp ] || [ "$(wc -l <"$tmp/refused-$name.err")" -eq 1 ] ||
         fail "$name: more than one line on stderr"
-    for file in Brisvane.exe SIGNER.txt SHA256SUMS; do
+    for file in Brisvane.exe Brisvane.msi SIGNER.txt SHA256SUMS; do
         [ -e "dist/$file" ] && fail "$name: dist/$file is left"
     done
 done

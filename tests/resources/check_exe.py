@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Checks a built Brisvane.exe: PE32 GUI, system imports only, and every
 resource exactly as the installer's dialogs, notice, icon, manifest and
-version record must be. Usage: check_exe.py EXE [--machine i386|amd64]"""
+version record must be. With --dll, BrisvaneActions.dll instead: a DLL that
+imports system DLLs only, no C runtime, and exports the custom actions under
+the names the installer package's CustomAction table gives.
+Usage: check_exe.py FILE [--machine i386|amd64] [--dll]"""
 import struct
 import subprocess
 import sys
@@ -14,6 +17,11 @@ TITLE = "Обновление программы Zandor"
 # user32 is loaded where a window is first shown, never imported: an import
 # would load the window manager into every unattended run.
 SYSTEM_DLLS = {"kernel32.dll", "advapi32.dll"}
+# The Windows Installer loads the custom actions into its own process, where
+# msi.dll is already there; a C runtime DLL would have to be there too, and
+# msvcrt.dll is not Microsoft's to promise.
+ACTION_DLLS = SYSTEM_DLLS | {"msi.dll"}
+ACTIONS = ["SwitchOff", "SwitchOffRollback", "SwitchOn"]
 
 # id, class atom, text, style, x, y, cx, cy
 DIALOGS = {
@@ -157,12 +165,29 @@ def parse_version(body, at=0):
     return key, value, children, length
 
 
+def check_dll(headers):
+    lines = headers.splitlines()
+    dlls = {line.split(":")[1].strip().lower() for line in lines if "DLL Name:" in line}
+    check(dlls <= ACTION_DLLS, "imports only system DLLs, not %s" % sorted(dlls - ACTION_DLLS))
+    check("\tDLL" in lines, "a DLL")
+    check("Time/Date\t\tThu Jan  1 00:00:00 1970" in headers, "no build timestamp")
+    at = lines.index("[Ordinal/Name Pointer] Table") if "[Ordinal/Name Pointer] Table" in lines else len(lines)
+    exports = [line.split("]", 1)[1].strip() for line in lines[at + 1:] if line.strip().startswith("[")]
+    check(exports == ACTIONS, "exports %s undecorated, not %s" % (ACTIONS, exports))
+
+
 def main():
     exe = sys.argv[1]
     machine = sys.argv[sys.argv.index("--machine") + 1] if "--machine" in sys.argv else "i386"
     prefix = "i686-w64-mingw32" if machine == "i386" else "x86_64-w64-mingw32"
     headers = subprocess.run([prefix + "-objdump", "-p", exe], capture_output=True, text=True, check=True).stdout
     check(("pei-i386" if machine == "i386" else "pei-x86-64") in headers, "object format " + machine)
+    if "--dll" in sys.argv:
+        check_dll(headers)
+        for failure in failures:
+            print("FAIL:", failure)
+        print("%s: %s" % (exe, "imports and exports as expected" if not failures else "%d problems" % len(failures)))
+        return 1 if failures else 0
     check("(Windows GUI)" in headers, "GUI subsystem")
     dlls = {line.split(":")[1].strip().lower() for line in headers.splitlines() if "DLL Name:" in line}
     check(dlls <= SYSTEM_DLLS, "imports only system DLLs, not %s" % sorted(dlls - SYSTEM_DLLS))

@@ -3,10 +3,12 @@
 //   key PATH                creates a key
 //   sz PATH NAME TEXT       sets a text value, with its NUL as Windows writes it
 //   dword PATH NAME NUMBER  sets a number value
-//   delete PATH             deletes a key and everything below it
+//   delete PATH [NAME]      deletes a key and everything below it, or one value
 //   run ANSWER...           runs the installer: enter, escape, ok, cancel
 //   run-brief ANSWER...     the same, printing only each dialog's title and kind
 //   unattended ARGUMENT...  runs it with these arguments, quoted where they hold a blank
+//   msiexec ARGUMENT...     runs msiexec so, a NAME=VALUE as NAME="VALUE" where it
+//                           holds a blank, and prints its windows and exit code
 //   hold-mutex NAME         holds a named mutex, as another run would, until
 //   release-mutex           releases it
 //   plant FOLDER [DLL]      copies the installer into FOLDER, with planted.dll
@@ -17,6 +19,14 @@
 //                           and time and the computer's name masked, whether it
 //                           begins with a byte order mark and holds another, or
 //                           that it does not exist
+//   msilog PATH             prints the lines the custom actions wrote into a
+//                           Windows Installer log (in the ANSI code page), masked
+//                           as by file
+//   exists PATH             prints whether a file or folder is there; PATH may
+//                           name %ProgramFiles%, which a 32-bit program on 64-bit
+//                           Windows sees as Program Files (x86)
+//   folder PATH             makes a folder, %ProgramFiles% as for exists
+//   entries                 prints the Programs and Features entries
 //   dump PATH               prints a key tree with every value's bytes
 //   snapshot NAME PATH      keeps a dump to compare later
 //   compare NAME NAME       prints how two snapshots differ
@@ -226,21 +236,18 @@ static HANDLE heldMutex;
 // A log is UTF-8, begun with a byte order mark, one line per event behind its
 // local date and time. The time and the computer's name vary from run to run
 // and are masked once the line's form is checked.
+static void PrintLines(const std::string &text, bool stamped);
+static bool ReadFile(const std::string &path, std::string &text);
+
 static void PrintFile(const std::string &path)
 {
-    FILE *file = _wfopen(Wide(path).c_str(), L"rb");
     std::string text;
-    char chunk[4096];
-    size_t read;
     static const std::string MARK = "\xEF\xBB\xBF";
 
-    if (!file) {
+    if (!ReadFile(path, text)) {
         Print("no file %s", path.c_str());
         return;
     }
-    while ((read = fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, read);
-    fclose(file);
     if (text.compare(0, MARK.size(), MARK) == 0) {
         Print("(byte order mark)");
         text.erase(0, MARK.size());
@@ -249,6 +256,13 @@ static void PrintFile(const std::string &path)
         Print("a byte order mark inside the file, at byte %u", (unsigned)at);
     if (!text.empty() && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), NULL, 0) == 0)
         Print("not valid UTF-8");
+    PrintLines(text, false);
+}
+
+// The lines of a text, each one's leading date and time and the computer's
+// name masked; only those with a date and time where stamped.
+static void PrintLines(const std::string &text, bool stamped)
+{
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     std::string computer = GetComputerNameW(name, &size) ? Utf8(name) : std::string();
@@ -259,18 +273,63 @@ static void PrintFile(const std::string &path)
         bool crlf = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0;
         if (crlf)
             line.resize(line.size() - 2);
+        // The Windows Installer ends its log's lines with LF alone.
+        else if (stamped && !line.empty() && line.back() == '\n')
+            line.pop_back();
         unsigned year, month, day, hour, minute, second;
         int stamp = 0;
         if (sscanf(line.c_str(), "%4u-%2u-%2u %2u:%2u:%2u %n", &year, &month, &day, &hour, &minute, &second, &stamp)
                 != 6
             || stamp != 20)
             stamp = 0;
+        if (stamped && !stamp)
+            continue;
         line.erase(0, (size_t)stamp);
         size_t named = computer.empty() ? std::string::npos : line.find(" " + computer + ":");
         if (named != std::string::npos)
             line.replace(named + 1, computer.size(), "<computer>");
-        Print("%s%s%s", stamp ? "<time> " : "", line.c_str(), crlf ? "" : " (no CR LF)");
+        Print("%s%s%s", stamp ? "<time> " : "", line.c_str(), crlf || stamped ? "" : " (no CR LF)");
     }
+}
+
+static bool ReadFile(const std::string &path, std::string &text)
+{
+    FILE *file = _wfopen(Wide(path).c_str(), L"rb");
+    char chunk[4096];
+    size_t read;
+
+    if (!file)
+        return false;
+    while ((read = fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, read);
+    fclose(file);
+    return true;
+}
+
+// A Windows Installer log is in the ANSI code page; the custom actions' lines
+// are those that begin with a date and time, as in the program's own log.
+static void PrintInstallerLog(const std::string &path)
+{
+    std::string text;
+    if (!ReadFile(path, text)) {
+        Print("no file %s", path.c_str());
+        return;
+    }
+    PrintLines(Utf8FromAnsi(text.data(), (int)text.size()), true);
+}
+
+static std::wstring Expanded(const std::string &path)
+{
+    wchar_t expanded[MAX_PATH];
+    DWORD length = ExpandEnvironmentStringsW(Wide(path).c_str(), expanded, MAX_PATH);
+    return length == 0 || length > MAX_PATH ? Wide(path) : std::wstring(expanded);
+}
+
+static void PrintExists(const std::string &path)
+{
+    DWORD attributes = GetFileAttributesW(Expanded(path).c_str());
+    Print("%s: %s", path.c_str(),
+          attributes == INVALID_FILE_ATTRIBUTES ? "absent" : attributes & FILE_ATTRIBUTE_DIRECTORY ? "folder" : "file");
 }
 
 // Carries out one script line; false stops the script.
@@ -289,6 +348,8 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
         ok = SetDword(w[1], w[2], (DWORD)strtoul(w[3].c_str(), NULL, 0));
     } else if (verb == "delete" && w.size() == 2) {
         ok = DeleteTree(w[1]);
+    } else if (verb == "delete" && w.size() == 3) {
+        ok = DeleteValue(w[1], w[2]);
     } else if (verb == "run" || verb == "run-brief") {
         std::vector<Answer> answers;
         if (!ParseAnswers(w, answers)) {
@@ -303,6 +364,17 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
             arguments += (i > 1 ? " " : "") + (quote ? "\"" + w[i] + "\"" : w[i]);
         }
         return RunUnattended(options, Wide(arguments));
+    } else if (verb == "msiexec") {
+        std::string arguments;
+        for (size_t i = 1; i < w.size(); i++) {
+            std::string word = w[i];
+            size_t equals = word.find('=');
+            if (word.find(' ') != std::string::npos)
+                word = equals == std::string::npos ? "\"" + word + "\""
+                                                   : word.substr(0, equals + 1) + "\"" + word.substr(equals + 1) + "\"";
+            arguments += (i > 1 ? " " : "") + word;
+        }
+        return RunMsiexec(Wide(arguments));
     } else if (verb == "hold-mutex" && w.size() == 2) {
         heldMutex = CreateMutexW(NULL, FALSE, Wide(w[1]).c_str());
         ok = heldMutex != NULL;
@@ -313,6 +385,15 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
         ok = Plant(w[1], w.size() == 3 ? w[2] : std::string(), options);
     } else if (verb == "file" && w.size() == 2) {
         PrintFile(w[1]);
+    } else if (verb == "msilog" && w.size() == 2) {
+        PrintInstallerLog(w[1]);
+    } else if (verb == "exists" && w.size() == 2) {
+        PrintExists(w[1]);
+    } else if (verb == "folder" && w.size() == 2) {
+        ok = CreateDirectoryW(Expanded(w[1]).c_str(), NULL) != 0;
+    } else if (verb == "entries" && w.size() == 1) {
+        for (const auto &line : UninstallEntries())
+            Print("%s", line.c_str());
     } else if (verb == "dump" && w.size() == 2) {
         for (const auto &line : DumpKey(w[1]))
             Print("%s", line.c_str());

@@ -23,8 +23,13 @@ bool CreateKey(const std::string &path);
 bool SetString(const std::string &path, const std::string &name, const std::string &text);
 bool SetDword(const std::string &path, const std::string &name, DWORD value);
 bool DeleteTree(const std::string &path);
+bool DeleteValue(const std::string &path, const std::string &name);
 // Lines describing the key, its values byte for byte, and its subkeys.
 std::vector<std::string> DumpKey(const std::string &path);
+// The Programs and Features entries a 32-bit installer package makes, with
+// the values that tell them apart; a line more for any that the 64-bit view
+// of a 64-bit Windows holds, where a 32-bit package's must never be.
+std::vector<std::string> UninstallEntries();
 
 // Installer runs.
 enum Answer { ANSWER_ENTER, ANSWER_ESCAPE, ANSWER_CLICK_OK, ANSWER_CLICK_CANCEL };
@@ -39,6 +44,8 @@ bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers,
 // Starts the installer with these arguments and no one to answer it; prints
 // every window of its process that shows, and the exit code.
 bool RunUnattended(const RunOptions &options, const std::wstring &arguments);
+// Runs msiexec with these arguments in the same way; its exit code in full.
+bool RunMsiexec(const std::wstring &arguments);
 // Waits for started restart helpers to finish and prints the requests logged.
 void PrintRestartRequests();
 

@@ -4,6 +4,9 @@
 #include "driver.h"
 
 #include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
 
 enum { DUMP_DEPTH_LIMIT = 16, VALUE_NAME_SIZE = 1024, VALUE_DATA_SIZE = 4096, KEY_NAME_SIZE = 256 };
 
@@ -138,5 +141,69 @@ std::vector<std::string> DumpKey(const std::string &path)
 {
     std::vector<std::string> lines;
     Dump(Wide(path), 0, lines);
+    return lines;
+}
+
+bool DeleteValue(const std::string &path, const std::string &name)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(path).c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    LONG result = RegDeleteValueW(key, Wide(name).c_str());
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+static const wchar_t UNINSTALL_KEY[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+static std::vector<std::wstring> Subkeys(REGSAM view)
+{
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD index = 0;; index++) {
+        wchar_t name[KEY_NAME_SIZE];
+        DWORD length = KEY_NAME_SIZE;
+        if (RegEnumKeyExW(key, index, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+std::vector<std::string> UninstallEntries()
+{
+    static const wchar_t *const SHOWN[] = { L"DisplayName", L"DisplayVersion", L"Publisher", L"NoModify",
+                                            L"WindowsInstaller" };
+    std::vector<std::string> lines;
+    std::vector<std::wstring> names = Subkeys(KEY_WOW64_32KEY);
+    for (const auto &name : names) {
+        lines.push_back("entry " + Utf8(name.c_str()));
+        std::wstring path = std::wstring(UNINSTALL_KEY) + L"\\" + name;
+        for (const wchar_t *value : SHOWN) {
+            wchar_t text[VALUE_DATA_SIZE];
+            DWORD type = 0, size = sizeof text, number = 0;
+            LONG result = RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), value,
+                                       RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6432KEY, &type, text, &size);
+            memcpy(&number, text, sizeof number);
+            std::string shown = result != ERROR_SUCCESS ? "absent"
+                                : type == REG_DWORD    ? std::to_string(number)
+                                                       : Quoted(Utf8(text));
+            lines.push_back("  " + Utf8(value) + " " + shown);
+        }
+    }
+    if (lines.empty())
+        lines.push_back("no entries");
+    // Under WOW64 the 64-bit view is another key: a 32-bit package's entry
+    // must not be there too.
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
+        for (const auto &name : Subkeys(KEY_WOW64_64KEY)) {
+            if (std::find(names.begin(), names.end(), name) != names.end())
+                lines.push_back("also in the 64-bit view: entry " + Utf8(name.c_str()));
+        }
+    }
     return lines;
 }

@@ -14,6 +14,7 @@ enum {
     DIALOG_TIMEOUT_MS = 20000, // the first dialog waits for Wine to start the process
     ANSWER_TIMEOUT_MS = 5000,
     EXIT_TIMEOUT_MS = 10000,
+    MSIEXEC_TIMEOUT_MS = 60000, // an installation, its rollback, a removal of the older version
     SHOT_TIMEOUT_MS = 10000,
     TEXT_SIZE = 4096,
     MESSAGE_TEXT_ID = 0xFFFF,
@@ -373,11 +374,14 @@ static void TraceMark(const char *line)
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, (DWORD)strlen(line), &written, NULL);
 }
 
-bool RunUnattended(const RunOptions &options, const std::wstring &arguments)
+// Starts program with these arguments and no one to answer it, watches for
+// every window of its process until it ends, and prints them and the exit
+// code. A run for longer than timeout is ended and fails.
+static bool RunQuiet(const std::wstring &program, const std::wstring &arguments, DWORD timeout, bool marked)
 {
     STARTUPINFOW startup = {};
     PROCESS_INFORMATION process;
-    std::wstring commandLine = L"\"" + options.installer + L"\" " + arguments;
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     std::vector<HWND> windows;
     Shown shown = { 0, &windows };
     bool ok = true;
@@ -385,27 +389,28 @@ bool RunUnattended(const RunOptions &options, const std::wstring &arguments)
     startup.cb = sizeof startup;
     // Marks the run in Wine's trace, which the installer's process shares:
     // tests/wine/lib.sh looks between the marks for a user32 loaded.
-    TraceMark("e2e: unattended run starts\n");
-    if (!CreateProcessW(options.installer.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                        &process)) {
-        Print("error: the installer did not start (error %lu)", GetLastError());
+    if (marked)
+        TraceMark("e2e: unattended run starts\n");
+    if (!CreateProcessW(program.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        Print("error: %s did not start (error %lu)", Utf8(program.c_str()).c_str(), GetLastError());
         return false;
     }
     shown.process = process.dwProcessId;
     // Watched until it ends: a window that nobody answers would hang a deployment.
     DWORD waited = 0;
-    for (; waited < DIALOG_TIMEOUT_MS; waited += POLL_MS) {
+    for (; waited < timeout; waited += POLL_MS) {
         EnumWindows(CollectShown, (LPARAM)&shown);
         if (WaitForSingleObject(process.hProcess, POLL_MS) == WAIT_OBJECT_0)
             break;
     }
-    if (waited >= DIALOG_TIMEOUT_MS) {
-        Print("error: the installer does not end; ending it");
+    if (waited >= timeout) {
+        Print("error: %s does not end; ending it", Utf8(program.c_str()).c_str());
         TerminateProcess(process.hProcess, 97);
         WaitForSingleObject(process.hProcess, ANSWER_TIMEOUT_MS);
         ok = false;
     }
-    TraceMark("e2e: unattended run ends\n");
+    if (marked)
+        TraceMark("e2e: unattended run ends\n");
     if (windows.empty())
         Print("no window");
     DWORD code = 0;
@@ -414,6 +419,24 @@ bool RunUnattended(const RunOptions &options, const std::wstring &arguments)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return ok;
+}
+
+bool RunUnattended(const RunOptions &options, const std::wstring &arguments)
+{
+    return RunQuiet(options.installer, arguments, DIALOG_TIMEOUT_MS, true);
+}
+
+// The msiexec of the driver's own architecture, as a deployment tool starts
+// it; its full exit code, which a Unix shell would see cut to 8 bits.
+bool RunMsiexec(const std::wstring &arguments)
+{
+    wchar_t system[MAX_PATH];
+    UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        Print("error: no system folder");
+        return false;
+    }
+    return RunQuiet(std::wstring(system) + L"\\msiexec.exe", arguments, MSIEXEC_TIMEOUT_MS, false);
 }
 
 static bool RestartHelperRunning()
