@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "../platform/report.h"
 #include "../registry/keys.h"
 #include "../registry/registry_ops.h"
@@ -16,6 +19,56 @@
 // deployment tool's retry, or a second tool) changes nothing. Global, since
 // runs may come from services and from several sessions.
 static const char UNATTENDED_MUTEX[] = "Global\\BrisvaneRun";
+// Any user may create a name under Global\, but only an elevated
+// administrator's token or SYSTEM's may name Administrators as an object's
+// owner: the owner tells our runs from a squatter who took the name first
+// to block them. Nobody else may open the lock.
+static const char RUN_LOCK_SECURITY[] = "O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
+// Whether the lock that stood under our name belongs to another of our runs.
+static int IsAdministratorsLock(HANDLE lock)
+{
+    PSID owner = NULL;
+    PSECURITY_DESCRIPTOR security = NULL;
+    int administrators = 0;
+
+    if (GetSecurityInfo(lock, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, NULL, NULL, NULL, &security)
+        == ERROR_SUCCESS) {
+        // An object may have no owner at all.
+        administrators = owner != NULL
+                         && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid)
+                             || IsWellKnownSid(owner, WinLocalSystemSid));
+        LocalFree(security);
+    }
+    return administrators;
+}
+
+// Takes the run lock into *lock (NULL where none could be had); false when
+// another run holds it. A lock that is not an administrator's is logged and
+// passed over, and so is one that may not even be opened: our own runs'
+// locks open for every administrator and SYSTEM.
+static int TakeRunLock(HANDLE *lock)
+{
+    SECURITY_ATTRIBUTES security = { sizeof security, NULL, FALSE };
+    DWORD error = ERROR_OUTOFMEMORY;
+
+    *lock = NULL;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(RUN_LOCK_SECURITY, SDDL_REVISION_1,
+                                                             &security.lpSecurityDescriptor, NULL)) {
+        *lock = CreateMutexA(&security, FALSE, UNATTENDED_MUTEX);
+        error = GetLastError();
+        LocalFree(security.lpSecurityDescriptor);
+    }
+    if (*lock != NULL && error == ERROR_ALREADY_EXISTS && IsAdministratorsLock(*lock)) {
+        LogEvent(LOG_ALREADY_RUNNING);
+        return 0;
+    }
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED)
+        LogEvent(LOG_LOCK_NOT_ADMINISTRATORS, UNATTENDED_MUTEX);
+    // Any other failure leaves the run unlocked; only an administrator's run
+    // may write what it writes in any case.
+    return 1;
+}
 
 // What stands after a failure, for whoever reads the log.
 static void LogState(const char *name)
@@ -102,18 +155,13 @@ static int UnattendedSwitchOn()
 
 int RunSwitch(int run, const char *printer, int followRecord)
 {
-    HANDLE mutex = CreateMutexA(NULL, FALSE, UNATTENDED_MUTEX);
-    int code;
+    HANDLE lock;
+    int code = EXIT_ALREADY_RUNNING;
 
-    // A mutex of another session's run may be there but refused to us.
-    if (mutex == NULL || GetLastError() == ERROR_ALREADY_EXISTS) {
-        LogEvent(LOG_ALREADY_RUNNING);
-        code = EXIT_ALREADY_RUNNING;
-    } else {
+    if (TakeRunLock(&lock))
         code = run == RUN_SWITCH_OFF ? UnattendedSwitchOff(printer, followRecord) : UnattendedSwitchOn();
-    }
-    if (mutex != NULL)
-        CloseHandle(mutex);
+    if (lock != NULL)
+        CloseHandle(lock);
     return code;
 }
 

@@ -101,10 +101,13 @@ void FailRestart(DWORD error);
 void FailTokenCall(const std::string &function);
 
 // ---- Kernel objects of an unattended run ----
-// Another process holds a mutex of this name from now on. A refused one
-// belongs to another session's run whose security keeps us from opening it:
-// CreateMutexA then fails with ERROR_ACCESS_DENIED.
-void HoldMutex(const std::string &name, bool refused = false);
+// Another process holds a mutex of this name from now on, owned by owner as
+// SDDL abbreviates it ("BA" Administrators, "SY" SYSTEM, "BU" Users; "" none,
+// as Wine leaves an object made without a descriptor). A refused one may not
+// be opened at all: CreateMutexA then fails with ERROR_ACCESS_DENIED.
+void HoldMutex(const std::string &name, const std::string &owner, bool refused = false);
+// "NAME SDDL" for each mutex the code under test created, as it asked for it.
+const std::vector<std::string> &CreatedMutexes();
 // Opening this file fails with ERROR_ACCESS_DENIED.
 void FailFile(const std::string &path);
 // The file at path is a symbolic link to target: opened without

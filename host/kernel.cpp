@@ -1,5 +1,5 @@
 // The kernel objects of an unattended run: a named mutex that another process
-// may hold, log files kept in memory, and a fixed local time.
+// may hold, with its owner, log files kept in memory, and a fixed local time.
 #include <windows.h>
 
 #include <cstdio>
@@ -13,12 +13,19 @@
 
 namespace host {
 
+struct Mutex {
+    std::string owner;  // as SDDL abbreviates it, "" for none
+    bool refused;
+};
+
 struct Kernel {
-    std::map<std::string, bool, NoCaseLess> heldMutexes;  // name to refused
+    std::map<std::string, Mutex, NoCaseLess> heldMutexes;
+    std::vector<std::string> createdMutexes;
+    std::set<const void *> localMemory;  // descriptors to be given back with LocalFree
     std::set<std::string, NoCaseLess> failingFiles;
     std::map<std::string, std::string, NoCaseLess> files;
     std::map<std::string, std::string, NoCaseLess> links;  // a link's path to its target's
-    std::map<HANDLE, std::string> openFiles;  // handle to path; mutexes map to ""
+    std::map<HANDLE, std::string> openFiles;  // handle to path; a mutex to "mutex:" and its owner
     UINT ansiCodePage = 1251;
     uintptr_t nextHandle = 0x9000;
 };
@@ -36,9 +43,14 @@ void ResetKernel()
     KernelState() = Kernel();
 }
 
-void HoldMutex(const std::string &name, bool refused)
+void HoldMutex(const std::string &name, const std::string &owner, bool refused)
 {
-    KernelState().heldMutexes[name] = refused;
+    KernelState().heldMutexes[name] = Mutex{ owner, refused };
+}
+
+const std::vector<std::string> &CreatedMutexes()
+{
+    return KernelState().createdMutexes;
 }
 
 void FailFile(const std::string &path)
@@ -69,7 +81,7 @@ std::string FileText(const std::string &path)
 
 int OpenKernelHandles()
 {
-    return (int)KernelState().openFiles.size();
+    return (int)(KernelState().openFiles.size() + KernelState().localMemory.size());
 }
 
 bool CloseKernelHandle(HANDLE handle)
@@ -86,16 +98,77 @@ static HANDLE NewHandle(const std::string &path)
 
 }  // namespace host
 
-HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR name)
+static const char MUTEX[] = "mutex:";
+
+// The descriptor stands for its text, which CreateMutexA reads; only the
+// owner and the whole are ever looked at here.
+BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
+                                                                 PSECURITY_DESCRIPTOR *security, PULONG)
 {
-    // Another process's mutex of the same name opens as the same object.
+    if (text == nullptr || revision != SDDL_REVISION_1)
+        return FALSE;
+    *security = new std::string(text);
+    host::KernelState().localMemory.insert(*security);
+    return TRUE;
+}
+
+HLOCAL WINAPI LocalFree(HLOCAL memory)
+{
+    if (host::KernelState().localMemory.erase(memory) == 0)
+        return memory;
+    delete static_cast<std::string *>(memory);
+    return nullptr;
+}
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL, LPCSTR name)
+{
+    // Another process's mutex of the same name opens as the same object,
+    // whatever security this call asks for.
     auto held = name != nullptr ? host::KernelState().heldMutexes.find(name) : host::KernelState().heldMutexes.end();
-    if (held != host::KernelState().heldMutexes.end() && held->second) {
-        host::SetLastErrorCode(ERROR_ACCESS_DENIED);
-        return nullptr;
+    if (held != host::KernelState().heldMutexes.end()) {
+        if (held->second.refused) {
+            host::SetLastErrorCode(ERROR_ACCESS_DENIED);
+            return nullptr;
+        }
+        host::SetLastErrorCode(ERROR_ALREADY_EXISTS);
+        return host::NewHandle(MUTEX + held->second.owner);
     }
-    host::SetLastErrorCode(held != host::KernelState().heldMutexes.end() ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return host::NewHandle("");
+    // Without a descriptor the object is owned by the token's default owner,
+    // which for an elevated administrator is Administrators (TOKEN_OWNER,
+    // learn.microsoft.com/windows-hardware/drivers/ddi/ntifs/ns-ntifs-_token_owner,
+    // and "How Security Descriptors are Set on New Directory Objects"); Wine
+    // leaves it without any.
+    std::string sddl = security && security->lpSecurityDescriptor
+                           ? *static_cast<const std::string *>(security->lpSecurityDescriptor)
+                           : std::string("(no descriptor)");
+    host::KernelState().createdMutexes.push_back(std::string(name ? name : "") + " " + sddl);
+    host::SetLastErrorCode(ERROR_SUCCESS);
+    return host::NewHandle(MUTEX + (sddl.compare(0, 2, "O:") == 0 ? sddl.substr(2, 2) : std::string("BA")));
+}
+
+// The SIDs stand for their SDDL abbreviations.
+static const char *const KNOWN_SIDS[] = { "BA", "SY", "BU" };
+
+DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION wanted, PSID *owner, PSID *,
+                             PACL *, PACL *, PSECURITY_DESCRIPTOR *security)
+{
+    auto found = host::KernelState().openFiles.find(handle);
+    if (found == host::KernelState().openFiles.end() || found->second.compare(0, sizeof MUTEX - 1, MUTEX) != 0
+        || type != SE_KERNEL_OBJECT || wanted != OWNER_SECURITY_INFORMATION)
+        return ERROR_INVALID_HANDLE;
+    *owner = nullptr;
+    for (const char *const &sid : KNOWN_SIDS) {
+        if (found->second.substr(sizeof MUTEX - 1) == sid)
+            *owner = const_cast<char **>(&sid);
+    }
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(found->second.c_str(), SDDL_REVISION_1, security, nullptr);
+    return ERROR_SUCCESS;
+}
+
+BOOL WINAPI IsWellKnownSid(PSID sid, WELL_KNOWN_SID_TYPE type)
+{
+    const char *name = *static_cast<const char *const *>(sid);
+    return std::string(name) == (type == WinBuiltinAdministratorsSid ? "BA" : type == WinLocalSystemSid ? "SY" : "");
 }
 
 // Files open for appending only; a link is followed unless the flag asks
@@ -120,7 +193,9 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
 static const std::string *OpenFile(HANDLE file)
 {
     auto found = host::KernelState().openFiles.find(file);
-    return found == host::KernelState().openFiles.end() || found->second.empty() ? nullptr : &found->second;
+    return found == host::KernelState().openFiles.end() || found->second.compare(0, sizeof MUTEX - 1, MUTEX) == 0
+               ? nullptr
+               : &found->second;
 }
 
 BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)

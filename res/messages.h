@@ -38,6 +38,7 @@ inline constexpr char LOG_STARTED_ON[] = "Запуск на ";
 inline constexpr char LOG_STARTED_ARGUMENTS[] = ": ";
 inline constexpr char LOG_BAD_COMMAND_LINE[] = "Неверная командная строка (справка: /?)";
 inline constexpr char LOG_ALREADY_RUNNING[] = "Уже идет другой запуск";
+inline constexpr char LOG_LOCK_NOT_ADMINISTRATORS[] = "Блокировка создана не администратором и не учитывается: ";
 inline constexpr char LOG_PRINTER[] = "Принтер: ";
 inline constexpr char LOG_PRINTER_NOT_SUPPORTED[] = "Нет поддерживаемого принтера: ";
 inline constexpr char LOG_OTHER_PRINTER[] = "Сообщения отключены для другого принтера: ";

@@ -44,7 +44,11 @@ typedef struct HINSTANCE__ *HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef INT_PTR(WINAPI *FARPROC)();
 typedef struct FILETIME FILETIME, *PFILETIME;
-typedef struct SECURITY_ATTRIBUTES SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+typedef struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
@@ -211,6 +215,25 @@ typedef DWORD LCID;
 int WINAPI GetDateFormatA(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size);
 int WINAPI GetTimeFormatA(LCID locale, DWORD flags, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size);
 DWORD WINAPI GetLastError();
+
+// Security of the run lock: a descriptor from SDDL, and the owner of an object.
+typedef void *PSID;
+typedef void *PSECURITY_DESCRIPTOR;
+typedef void *PACL;
+typedef void *HLOCAL;
+typedef DWORD SECURITY_INFORMATION;
+typedef unsigned long *PULONG;
+#define SDDL_REVISION_1 1
+#define OWNER_SECURITY_INFORMATION 0x1
+#define ERROR_INVALID_OWNER 1307L
+typedef enum SE_OBJECT_TYPE { SE_KERNEL_OBJECT = 6 } SE_OBJECT_TYPE;
+typedef enum WELL_KNOWN_SID_TYPE { WinLocalSystemSid = 22, WinBuiltinAdministratorsSid = 26 } WELL_KNOWN_SID_TYPE;
+BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
+                                                                 PSECURITY_DESCRIPTOR *security, PULONG size);
+DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION wanted, PSID *owner,
+                             PSID *group, PACL *dacl, PACL *sacl, PSECURITY_DESCRIPTOR *security);
+BOOL WINAPI IsWellKnownSid(PSID sid, WELL_KNOWN_SID_TYPE type);
+HLOCAL WINAPI LocalFree(HLOCAL memory);
 
 // Text conversion, the computer's name. Code pages 1251, 1252 and UTF-8
 // (CP_UTF8, well-formed text only) convert to UTF-16, UTF-16 to UTF-8.

@@ -91,8 +91,11 @@ enum Seed {
     OFFICE_TONER_LOW_BINARY,     // recorded; TonerLow holds 1 as REG_BINARY
     OFFICE_TONER_LOW_TWO,        // recorded; TonerLow is the REG_DWORD 2
     OFFICE_SETTINGS_HELD,        // switched off; a key below the settings key keeps it from deletion
-    ANOTHER_RUN,
-    ANOTHER_SESSIONS_RUN,        // its mutex is there but refused to us
+    ANOTHER_RUN,                 // an administrator's run holds the lock
+    SYSTEMS_RUN,                 // a run as SYSTEM holds it
+    USERS_LOCK,                  // a standard user made a mutex of the lock's name first
+    USERS_LOCK_REFUSED,          // the same, with a DACL that denies administrators and SYSTEM
+    OWNERLESS_LOCK,              // a mutex of the lock's name without an owner
     RESTART_REFUSED,             // Office; the restart call fails with ERROR_ACCESS_DENIED
     RECORD_UNREADABLE,           // Office switched off; the record key refuses full access
     LOG_AT_LINK,                 // Office; a link to another file stands where the log goes
@@ -156,8 +159,9 @@ void Plant(Seed seed)
         SeedSwitchedOff("Studio");
     if (seed == OFFICE_RECORDED_ONLY)
         host::SetValue(RECORD, "Printer Name", REG_SZ, "Office");
-    if (seed == ANOTHER_RUN || seed == ANOTHER_SESSIONS_RUN)
-        host::HoldMutex(MUTEX, seed == ANOTHER_SESSIONS_RUN);
+    if (seed >= ANOTHER_RUN && seed <= OWNERLESS_LOCK)
+        host::HoldMutex(MUTEX, seed == ANOTHER_RUN ? "BA" : seed == SYSTEMS_RUN ? "SY" : seed == OWNERLESS_LOCK ? "" : "BU",
+                        seed == USERS_LOCK_REFUSED);
 }
 
 // No window, and TonerLow = 1 for Office and the record as the row says.
@@ -182,6 +186,8 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
     EXPECT_EQ(o.exitCode, WinMain(host::Instance(), nullptr, &arguments[0], 1));
 
     ExpectState(o.tonerLow, o.recorded);
+    for (const std::string &lock : host::CreatedMutexes())
+        EXPECT_EQ(std::string(MUTEX) + " O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)", lock);
     // The local computer, at once, without a message and without closing
     // anyone's programs by force, as a planned restart for an installation.
     ASSERT_EQ((size_t)o.restarts, host::RestartRequests().size());
@@ -235,6 +241,12 @@ std::vector<std::string> Then(std::vector<std::string> lines, const std::string 
     lines.push_back(more);
     return lines;
 }
+std::vector<std::string> Then(std::vector<std::string> lines, const std::vector<std::string> &more)
+{
+    lines.insert(lines.end(), more.begin(), more.end());
+    return lines;
+}
+const std::string LOCK_NOT_ADMINISTRATORS = u8"Блокировка создана не администратором и не учитывается: Global\\BrisvaneRun";
 
 INSTANTIATE_TEST_SUITE_P(
     , Unattended,
@@ -294,8 +306,15 @@ INSTANTIATE_TEST_SUITE_P(
                  { u8"Нет записи HKLM\\SOFTWARE\\Brisvane" } },
         Outcome{ "another run holds the mutex", ANOTHER_RUN, "/off", 1618, false, nullptr, 0,
                  { u8"Уже идет другой запуск" } },
-        Outcome{ "another session's run holds the mutex", ANOTHER_SESSIONS_RUN, "/off", 1618, false, nullptr, 0,
+        Outcome{ "a run as SYSTEM holds the mutex", SYSTEMS_RUN, "/off", 1618, false, nullptr, 0,
                  { u8"Уже идет другой запуск" } },
+        // Anyone may make a mutex of that name first; only an administrator's stops a run.
+        Outcome{ "a user's mutex of that name", USERS_LOCK, "/off", 3010, true, "Office", 0,
+                 Then({ LOCK_NOT_ADMINISTRATORS }, SWITCHED_OFF) },
+        Outcome{ "a user's mutex of that name refused to administrators", USERS_LOCK_REFUSED, "/off", 3010, true,
+                 "Office", 0, Then({ LOCK_NOT_ADMINISTRATORS }, SWITCHED_OFF) },
+        Outcome{ "a mutex of that name without an owner", OWNERLESS_LOCK, "/off", 3010, true, "Office", 0,
+                 Then({ LOCK_NOT_ADMINISTRATORS }, SWITCHED_OFF) },
         Outcome{ "command line not understood", OFFICE, "/off /on", 1639, false, nullptr, 0,
                  { u8"Неверная командная строка (справка: /?)" } }),
     [](const auto &info) {
