@@ -113,10 +113,13 @@ void FailFile(const std::string &path);
 // The file at path is a symbolic link to target: opened without
 // FILE_FLAG_OPEN_REPARSE_POINT, it is the target that is written.
 void LinkFile(const std::string &path, const std::string &target);
-// The system's ANSI code page for CP_ACP (1251 or 1252; 1251 after Reset),
-// as a Russian or a Western edition of Windows has it.
+// The file at path has a second name elsewhere: a hard link.
+void HardLinkFile(const std::string &path);
+// The system's ANSI code page for CP_ACP (1251, 1252 or 65001; 1251 after
+// Reset), as a Russian or a Western edition of Windows has it, or one set to UTF-8.
 void SetAnsiCodePage(UINT codePage);
-// The computer's name, as GetComputerNameA gives it, is always "BUH-07".
+// The computer's name, as GetComputerNameA gives it, is always "BUHGALTERIYA-07",
+// MAX_COMPUTERNAME_LENGTH characters.
 
 // ---- The Windows Installer session of a custom action ----
 void SetInstallerProperty(const std::string &name, const std::string &value);

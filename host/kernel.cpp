@@ -25,6 +25,7 @@ struct Kernel {
     std::set<std::string, NoCaseLess> failingFiles;
     std::map<std::string, std::string, NoCaseLess> files;
     std::map<std::string, std::string, NoCaseLess> links;  // a link's path to its target's
+    std::set<std::string, NoCaseLess> hardLinked;
     std::map<HANDLE, std::string> openFiles;  // handle to path; a mutex to "mutex:" and its owner
     UINT ansiCodePage = 1251;
     uintptr_t nextHandle = 0x9000;
@@ -61,6 +62,11 @@ void FailFile(const std::string &path)
 void LinkFile(const std::string &path, const std::string &target)
 {
     KernelState().links[path] = target;
+}
+
+void HardLinkFile(const std::string &path)
+{
+    KernelState().hardLinked.insert(path);
 }
 
 void SetAnsiCodePage(UINT codePage)
@@ -207,7 +213,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
     information->dwFileAttributes =
         host::KernelState().links.count(*path) ? FILE_ATTRIBUTE_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL;
     information->nFileSizeLow = (DWORD)host::KernelState().files[*path].size();
-    information->nNumberOfLinks = 1;
+    information->nNumberOfLinks = host::KernelState().hardLinked.count(*path) ? 2 : 1;
     return TRUE;
 }
 
@@ -221,7 +227,8 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
 
 BOOL WINAPI GetComputerNameA(LPSTR name, LPDWORD size)
 {
-    static const char COMPUTER[] = "BUH-07";
+    // As long as a computer's name may be.
+    static const char COMPUTER[] = "BUHGALTERIYA-07";
     if (*size < sizeof COMPUTER) {
         *size = sizeof COMPUTER;
         host::SetLastErrorCode(ERROR_BUFFER_OVERFLOW);

@@ -3,9 +3,7 @@
 #include <windows.h>
 
 #include <cstdarg>
-#include <codecvt>
 #include <cstdio>
-#include <locale>
 #include <string>
 
 namespace host {
@@ -100,14 +98,55 @@ static const char16_t CP1252_80_9F[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// UTF-8 and UTF-16, well-formed text only, as the installer ever converts.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-static std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t> Utf8Converter()
+// UTF-8 to UTF-16 and back as Windows converts without the strict flags:
+// a byte that starts no well-formed sequence, and a lone surrogate, each give
+// U+FFFD ("MultiByteToWideChar", "WideCharToMultiByte", learn.microsoft.com).
+static std::u16string FromUtf8(const char *text, int length)
 {
-    return {};
+    std::u16string out;
+    for (int i = 0; i < length;) {
+        unsigned char c = (unsigned char)text[i];
+        int more = c >= 0xF5 ? 0 : c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
+        char32_t code = more == 3 ? c & 0x07 : more == 2 ? c & 0x0F : c & 0x1F;
+        int n = 1;
+        while (n <= more && i + n < length && ((unsigned char)text[i + n] & 0xC0) == 0x80)
+            code = code << 6 | ((unsigned char)text[i + n++] & 0x3F);
+        bool whole = n == more + 1 && (more < 2 || code >= (more == 2 ? 0x800u : 0x10000u))
+                     && !(code >= 0xD800 && code < 0xE000) && code < 0x110000;
+        if (c < 0x80)
+            out += (char16_t)c;
+        else if (!whole || more == 0)
+            out += u'\uFFFD';
+        else if (code >= 0x10000)
+            out += { (char16_t)(0xD800 + ((code - 0x10000) >> 10)), (char16_t)(0xDC00 + (code & 0x3FF)) };
+        else
+            out += (char16_t)code;
+        i += n;
+    }
+    return out;
 }
-#pragma GCC diagnostic pop
+
+static std::string ToUtf8(const char16_t *wide, int length)
+{
+    std::string out;
+    for (int i = 0; i < length; i++) {
+        char32_t code = wide[i];
+        if (code >= 0xD800 && code < 0xDC00 && i + 1 < length && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000)
+            code = 0x10000 + ((code - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        else if (code >= 0xD800 && code < 0xE000)
+            code = 0xFFFD;
+        if (code < 0x80)
+            out += (char)code;
+        else if (code < 0x800)
+            out += { (char)(0xC0 | code >> 6), (char)(0x80 | (code & 0x3F)) };
+        else if (code < 0x10000)
+            out += { (char)(0xE0 | code >> 12), (char)(0x80 | (code >> 6 & 0x3F)), (char)(0x80 | (code & 0x3F)) };
+        else
+            out += { (char)(0xF0 | code >> 18), (char)(0x80 | (code >> 12 & 0x3F)), (char)(0x80 | (code >> 6 & 0x3F)),
+                     (char)(0x80 | (code & 0x3F)) };
+    }
+    return out;
+}
 
 // A converted text into a buffer of size units, or its length for a size of 0.
 template <typename Text> static int CopyOut(const Text &out, typename Text::value_type *buffer, int size)
@@ -130,7 +169,7 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WC
     if (length < 0)
         length = lstrlenA(text) + 1;
     if (codePage == CP_UTF8)
-        return CopyOut(Utf8Converter().from_bytes(text, text + length), wide, size);
+        return CopyOut(FromUtf8(text, length), wide, size);
     if (codePage != 1251 && codePage != 1252) {
         host::SetLastErrorCode(ERROR_INVALID_PARAMETER);
         return 0;
@@ -159,5 +198,5 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD, const WCHAR *wide, int leng
     }
     if (length < 0)
         length = (int)std::char_traits<char16_t>::length(wide) + 1;
-    return CopyOut(Utf8Converter().to_bytes(wide, wide + length), text, size);
+    return CopyOut(ToUtf8(wide, length), text, size);
 }

@@ -236,7 +236,7 @@ BOOL WINAPI IsWellKnownSid(PSID sid, WELL_KNOWN_SID_TYPE type);
 HLOCAL WINAPI LocalFree(HLOCAL memory);
 
 // Text conversion, the computer's name. Code pages 1251, 1252 and UTF-8
-// (CP_UTF8, well-formed text only) convert to UTF-16, UTF-16 to UTF-8.
+// (CP_UTF8) convert to UTF-16, UTF-16 to UTF-8.
 #define CP_ACP 0
 #define CP_UTF8 65001
 #define MAX_COMPUTERNAME_LENGTH 15

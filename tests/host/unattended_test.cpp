@@ -79,6 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
 const char LOG[] = "C:\\deploy\\brisvane.log";
 const char MUTEX[] = "Global\\BrisvaneRun";
 const char SYSTEM_FILE[] = "C:\\Windows\\System32\\drivers\\etc\\hosts";
+const std::string LONGEST(255, 'x');  // a printer's name as long as a key name may be
 
 enum Seed {
     NONE,
@@ -99,6 +100,9 @@ enum Seed {
     RESTART_REFUSED,             // Office; the restart call fails with ERROR_ACCESS_DENIED
     RECORD_UNREADABLE,           // Office switched off; the record key refuses full access
     LOG_AT_LINK,                 // Office; a link to another file stands where the log goes
+    LOG_HARD_LINKED,             // Office; the log is a second name of another file
+    UTF8_WINDOWS,                // Office; the ANSI code page is UTF-8
+    LONGEST_NAME,                // one printer whose name is as long as a key name may be
 };
 
 struct Outcome {
@@ -146,6 +150,12 @@ void Plant(Seed seed)
         host::FailRestart(ERROR_ACCESS_DENIED);
     if (seed == LOG_AT_LINK)
         host::LinkFile(LOG, SYSTEM_FILE);
+    if (seed == LOG_HARD_LINKED)
+        host::HardLinkFile(LOG);
+    if (seed == UTF8_WINDOWS)
+        host::SetAnsiCodePage(65001);
+    if (seed == LONGEST_NAME)
+        AddPrinter(LONGEST, "CORVANA 5d");
     if (seed == OFFICE_SETTINGS_READ_ONLY)
         host::SetReadOnly(SettingsKey("Office"));
     if (seed == OFFICE_SETTINGS_HELD)
@@ -201,7 +211,7 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
         EXPECT_EQ(0x80040002u, restart.reason);
         EXPECT_TRUE(restart.privilegeEnabled);
     }
-    if (o.seed == LOG_AT_LINK) {
+    if (o.seed == LOG_AT_LINK || o.seed == LOG_HARD_LINKED) {
         EXPECT_EQ("", host::FileText(SYSTEM_FILE));
         EXPECT_EQ("", host::FileText(LOG));
         return;
@@ -211,7 +221,8 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
     // ends, never inside a character, its line end kept.
     std::string expected = "\xEF\xBB\xBF";
     std::vector<std::string> lines = o.log;
-    lines.insert(lines.begin(), u8"Запуск на BUH-07: " + Utf8Arguments(arguments));
+    lines.insert(lines.begin(), u8"Запуск на BUHGALTERIYA-07: "
+                                    + (o.seed == UTF8_WINDOWS ? arguments : Utf8Arguments(arguments)));
     lines.push_back(u8"Код завершения: " + std::to_string(o.exitCode));
     for (const std::string &line : lines) {
         size_t cut = std::min<size_t>(line.size() + 20, 1022);
@@ -262,6 +273,11 @@ INSTANTIATE_TEST_SUITE_P(
                  { u8"Принтер: Büro", u8"Записано: HKLM\\SOFTWARE\\Merravin\\Büro\\QUARVEN\\0.0\\TonerLow",
                    SWITCHED_OFF[2], SWITCHED_OFF[3] } },
         Outcome{ "switch-off with a link where the log goes", LOG_AT_LINK, "/off", 3010, true, "Office", 0, {} },
+        Outcome{ "switch-off with a hard link where the log goes", LOG_HARD_LINKED, "/off", 3010, true, "Office", 0, {} },
+        // The second printer character ends three bytes before the line's end: it is left out whole.
+        Outcome{ "UTF-8 Windows, a character of four bytes where the line ends", UTF8_WINDOWS,
+                 "/off" + std::string(946, ' ') + " /printer " + u8"🖨🖨", 1168, false, nullptr, 0,
+                 { u8"Нет поддерживаемого принтера: 🖨🖨" } },
         Outcome{ "switch-off already done", OFFICE_SWITCHED_OFF, "/off", 0, true, "Office", 0,
                  { u8"Принтер: Office", u8"Сообщения уже отключены" } },
         // Printer names compare as Windows compares key names.
@@ -355,7 +371,7 @@ TEST_P(PackageAction, TakesTheUnattendedRoadAndLogsIntoTheInstallersLog)
     EXPECT_EQ(a.rebootAtEnd, host::RebootAtEnd());
     EXPECT_TRUE(host::RestartRequests().empty());
     std::vector<std::string> expected = a.log;
-    expected.insert(expected.begin(), u8"Запуск на BUH-07: " + std::string(name));
+    expected.insert(expected.begin(), u8"Запуск на BUHGALTERIYA-07: " + std::string(name));
     expected.push_back(u8"Код завершения: " + std::to_string(a.exitCode));
     for (std::string &line : expected)
         line = "2026-12-08 09:05:03 " + line;
@@ -378,6 +394,15 @@ INSTANTIATE_TEST_SUITE_P(
                 { u8"Принтер: Studio", u8"Сообщения уже отключены" }, 0 },
         Action{ "repair", OFFICE_RECORDED_ONLY, SwitchOff, "R", ERROR_SUCCESS, true, true, "Office", SWITCHED_OFF,
                 3010 },
+        Action{ "install for a printer whose name is as long as a key name", LONGEST_NAME, SwitchOff,
+                "I" + LONGEST, ERROR_SUCCESS, true, false, LONGEST.c_str(),
+                { u8"Принтер: " + LONGEST, u8"Записано: HKLM\\SOFTWARE\\Merravin\\" + LONGEST + "\\QUARVEN\\0.0\\TonerLow",
+                  SWITCHED_OFF[2], SWITCHED_OFF[3] }, 3010 },
+        // A repair keeps to the recorded printer; one named otherwise is refused.
+        Action{ "repair for another printer than the recorded one", STUDIO_SWITCHED_OFF, SwitchOff, "ROffice",
+                ERROR_INSTALL_FAILURE, false, false, "Studio",
+                { u8"Принтер: Office", u8"Сообщения отключены для другого принтера: Studio",
+                  u8"Сейчас нет TonerLow: Office", u8"Сейчас в записи: Studio" }, 1603 },
         Action{ "install with a name longer than any printer's", OFFICE, SwitchOff, "I" + std::string(300, 'x'),
                 ERROR_INSTALL_FAILURE, false, false, nullptr, { u8"Нет поддерживаемого принтера: " }, 1168 },
         Action{ "rollback", OFFICE_SWITCHED_OFF, SwitchOffRollback, "", ERROR_SUCCESS, false, false, nullptr,
