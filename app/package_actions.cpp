@@ -1,13 +1,15 @@
 // The custom actions of the installer package, in BrisvaneActions.dll: the
-// switch-off on installation, repair and upgrade, its undoing when a later
-// step fails, and the switch-on on removal. Each takes the road of an
-// unattended run, as SYSTEM, and writes the same lines into the Windows
-// Installer's log.
+// switch-off on installation, repair and upgrade and the switch-on on
+// removal, each with the rollback that undoes it when a later step fails,
+// and the restart request once the installation stands. The switches take
+// the road of an unattended run, as SYSTEM, and write the same lines into
+// the Windows Installer's log.
 #include <windows.h>
 
 #include <msiquery.h>
 
 #include "../platform/report.h"
+#include "../registry/keys.h"
 #include "../registry/registry_ops.h"
 #include "../res/messages.h"
 #include "command_line.h"
@@ -44,47 +46,136 @@ static void Begin(MSIHANDLE install, const char *action)
     LogStart(action);
 }
 
-// A change asks the Windows Installer for a restart, which msiexec /norestart
-// reports as 3010; anything but a change or nothing to change fails the
-// installation, which then rolls back.
+// A deferred, rollback or commit action may not set the installation's
+// properties or modes, so what one did is marked in a key that the others
+// of the same installation read. A mark holds a printer's name.
+static void Mark(const char *mark, const char *name)
+{
+    HKEY key;
+
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, INSTALLATION_KEY, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
+                        &key, NULL) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, mark, 0, REG_SZ, (const BYTE *)name, (DWORD)lstrlenA(name));
+    RegCloseKey(key);
+}
+
+// Whether the mark stands; its name into name (PRINTER_NAME_SIZE bytes).
+static int Marked(const char *mark, char *name)
+{
+    HKEY key;
+    DWORD type;
+    DWORD size = PRINTER_NAME_SIZE - 1;
+    LONG result;
+
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, INSTALLATION_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    result = RegQueryValueExA(key, mark, NULL, &type, (BYTE *)name, &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || type != REG_SZ)
+        return 0;
+    name[size < PRINTER_NAME_SIZE ? size : PRINTER_NAME_SIZE - 1] = '\0';
+    return 1;
+}
+
+// Marks of an earlier installation that failed or was stopped would speak
+// for this one.
+static void ClearMarks()
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, INSTALLATION_KEY);
+}
+
+// A change is marked for the restart request; anything but a change or
+// nothing to change fails the installation, which then rolls back.
 static UINT Finish(int code)
 {
     LogNumber(LOG_EXIT, (unsigned)code);
     if (code == EXIT_RESTART_NEEDED)
-        MsiSetMode(installSession, MSIRUNMODE_REBOOTATEND, TRUE);
+        Mark(MARK_RESTART, "");
     return code == EXIT_NOTHING_TO_DO || code == EXIT_RESTART_NEEDED ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
 }
 
-// CustomActionData: I on a first installation, R on a repair or an upgrade,
-// then the package's PRINTER property, empty for the first supported
-// printer or, on a repair or an upgrade, the recorded one.
+// CustomActionData: the package's PRINTER property, empty for the printer
+// already recorded or else the first supported one.
 extern "C" UINT WINAPI SwitchOff(MSIHANDLE install)
 {
-    char data[1 + PRINTER_NAME_SIZE];
-    DWORD size = sizeof data;
+    char printer[PRINTER_NAME_SIZE];
+    DWORD size = sizeof printer;
+    int wroteRecord = 0;
+    int code;
 
     Begin(install, "SwitchOff");
-    if (MsiGetPropertyA(install, "CustomActionData", data, &size) != ERROR_SUCCESS) {
+    ClearMarks();
+    if (MsiGetPropertyA(install, "CustomActionData", printer, &size) != ERROR_SUCCESS) {
         // Longer than any printer's name.
         LogEvent(LOG_PRINTER_NOT_SUPPORTED);
         return Finish(EXIT_NO_PRINTER);
     }
-    return Finish(RunSwitch(RUN_SWITCH_OFF, data[0] != '\0' ? data + 1 : "", data[0] == 'R'));
+    code = RunSwitch(RUN_SWITCH_OFF, printer, &wroteRecord);
+    if (wroteRecord)
+        Mark(MARK_SWITCHED_OFF, printer);
+    return Finish(code);
 }
 
-// Scheduled only where no record stood before the installation, so a record
-// now is the one this installation's switch-off wrote.
+// Undoes the switch-off only where it wrote the record: a printer that was
+// switched off before the installation stays so, whatever its properties said.
 extern "C" UINT WINAPI SwitchOffRollback(MSIHANDLE install)
 {
+    char name[PRINTER_NAME_SIZE];
+    int code = EXIT_NOTHING_TO_DO;
+
     Begin(install, "SwitchOffRollback");
-    LogNumber(LOG_EXIT, (unsigned)RunSwitch(RUN_SWITCH_ON, "", 0));
+    if (Marked(MARK_SWITCHED_OFF, name))
+        code = RunSwitch(RUN_SWITCH_ON, "", NULL);
+    else
+        LogEvent(LOG_NOTHING_TO_UNDO);
+    ClearMarks();
+    LogNumber(LOG_EXIT, (unsigned)code);
     return ERROR_SUCCESS;
 }
 
 extern "C" UINT WINAPI SwitchOn(MSIHANDLE install)
 {
+    char name[PRINTER_NAME_SIZE];
+
     Begin(install, "SwitchOn");
-    return Finish(RunSwitch(RUN_SWITCH_ON, "", 0));
+    ClearMarks();
+    // Marked before anything is deleted, so that a removal that fails half
+    // way is switched off again.
+    if (ReadPatchRecord(name) == RECORD_PRINTER)
+        Mark(MARK_SWITCHED_ON, name);
+    return Finish(RunSwitch(RUN_SWITCH_ON, "", NULL));
+}
+
+// A failed removal leaves the printer as it found it: switched off.
+extern "C" UINT WINAPI SwitchOnRollback(MSIHANDLE install)
+{
+    char name[PRINTER_NAME_SIZE];
+    int code = EXIT_NOTHING_TO_DO;
+    int wroteRecord;
+
+    Begin(install, "SwitchOnRollback");
+    if (Marked(MARK_SWITCHED_ON, name))
+        code = RunSwitch(RUN_SWITCH_OFF, name, &wroteRecord);
+    else
+        LogEvent(LOG_NOTHING_TO_UNDO);
+    ClearMarks();
+    LogNumber(LOG_EXIT, (unsigned)code);
+    return ERROR_SUCCESS;
+}
+
+// An immediate action after InstallFinalize: the one kind that may ask the
+// Windows Installer for a restart, which msiexec /norestart reports as 3010.
+extern "C" UINT WINAPI RestartIfSwitched(MSIHANDLE install)
+{
+    char none[PRINTER_NAME_SIZE];
+
+    if (Marked(MARK_RESTART, none))
+        MsiSetMode(install, MSIRUNMODE_REBOOTATEND, TRUE);
+    // Runs as the user who installs, who may not be allowed to; the next
+    // switch clears it then, and so does the restart.
+    ClearMarks();
+    return ERROR_SUCCESS;
 }
 
 #ifndef BRISVANE_HOST_WINDOWS_H

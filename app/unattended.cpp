@@ -91,13 +91,15 @@ static int Failed(const char *name)
     return EXIT_FAILED;
 }
 
-static int UnattendedSwitchOff(const char *printer, int followRecord)
+static int UnattendedSwitchOff(const char *printer, int *wroteRecord)
 {
     char found[PRINTER_NAME_SIZE];
     char recorded[PRINTER_NAME_SIZE];
     const char *name;
+    int hadRecord;
 
-    if (printer[0] == '\0' && followRecord && PatchRecord(PATCH_LOAD, found))
+    // The installer package keeps to the printer already switched off.
+    if (printer[0] == '\0' && wroteRecord != NULL && ReadPatchRecord(found) == RECORD_PRINTER)
         printer = found;
     name = printer;
 
@@ -114,7 +116,8 @@ static int UnattendedSwitchOff(const char *printer, int followRecord)
     }
     LogEvent(LOG_PRINTER, name);
     // The record holds one name: a second printer is not switched off over it.
-    if (PatchRecord(PATCH_LOAD, recorded)) {
+    hadRecord = PatchRecord(PATCH_LOAD, recorded);
+    if (hadRecord) {
         if (lstrcmpiA(recorded, name) != 0) {
             LogEvent(LOG_OTHER_PRINTER, recorded);
             return Failed(name);
@@ -131,35 +134,43 @@ static int UnattendedSwitchOff(const char *printer, int followRecord)
         LogEvent(LOG_NOT_RECORDED, PATCH_RECORD_KEY);
         return Failed(name);
     }
+    if (wroteRecord != NULL)
+        *wroteRecord = !hadRecord;
     return FinishChange(TEXT_SWITCHED_OFF);
 }
 
 static int UnattendedSwitchOn()
 {
     char recorded[PRINTER_NAME_SIZE];
-    LONG record = TestPatchRecord();
     int code;
 
-    // A record that is there but does not open fails in the removal.
-    if (record == ERROR_FILE_NOT_FOUND) {
+    switch (ReadPatchRecord(recorded)) {
+    case RECORD_NONE:
         LogEvent(LOG_NO_RECORD, PATCH_RECORD_KEY);
         return EXIT_NOTHING_TO_DO;
-    }
-    if (PatchRecord(PATCH_LOAD, recorded))
+    case RECORD_NOT_A_NAME:
+        // No printer's warnings can be switched on for it, and kept, it would
+        // fail every later run and every removal of the installer package.
+        LogEvent(LOG_RECORD_NOT_A_NAME, PATCH_RECORD_KEY, PATCH_RECORD_VALUE);
+        return PatchRecord(PATCH_DELETE, recorded) ? EXIT_NOTHING_TO_DO : Failed("");
+    case RECORD_PRINTER:
         LogEvent(LOG_PRINTER, recorded);
-    else
+        break;
+    default:
+        // One that does not open fails in the removal.
         recorded[0] = '\0';
+    }
     code = SwitchOn();
     return code == EXIT_FAILED ? Failed(recorded) : code;
 }
 
-int RunSwitch(int run, const char *printer, int followRecord)
+int RunSwitch(int run, const char *printer, int *wroteRecord)
 {
     HANDLE lock;
     int code = EXIT_ALREADY_RUNNING;
 
     if (TakeRunLock(&lock))
-        code = run == RUN_SWITCH_OFF ? UnattendedSwitchOff(printer, followRecord) : UnattendedSwitchOn();
+        code = run == RUN_SWITCH_OFF ? UnattendedSwitchOff(printer, wroteRecord) : UnattendedSwitchOn();
     if (lock != NULL)
         CloseHandle(lock);
     return code;
@@ -201,7 +212,7 @@ int RunUnattended(const RunOptions &options, const char *arguments)
         LogEvent(LOG_BAD_COMMAND_LINE);
         code = EXIT_BAD_COMMAND_LINE;
     } else {
-        code = RunSwitch(options.run, options.printer, 0);
+        code = RunSwitch(options.run, options.printer, NULL);
     }
     LogNumber(LOG_EXIT, (unsigned)code);
     if (log != INVALID_HANDLE_VALUE)

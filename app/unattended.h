@@ -10,9 +10,10 @@ int RunUnattended(const RunOptions &options, const char *arguments);
 
 // The switch-off (RUN_SWITCH_OFF, for the printer named or else the first
 // supported one) or the switch-on (RUN_SWITCH_ON) of an unattended run, held
-// apart from every other run; returns the exit code. With followRecord and
-// no printer named, the switch-off is for the recorded printer where there
-// is one, as a repair or an upgrade of the installer package wants.
-int RunSwitch(int run, const char *printer, int followRecord);
+// apart from every other run; returns the exit code. The installer package
+// passes wroteRecord: its switch-off with no printer named is then for the
+// recorded printer where there is one, and a switch-off that found no record
+// and wrote one sets *wroteRecord, which the package's rollback undoes.
+int RunSwitch(int run, const char *printer, int *wroteRecord);
 
 #endif

@@ -122,6 +122,9 @@ void SetAnsiCodePage(UINT codePage);
 // MAX_COMPUTERNAME_LENGTH characters.
 
 // ---- The Windows Installer session of a custom action ----
+// The handle is a deferred, rollback or commit action's (after Reset), which
+// refuses every call Windows refuses it, or an immediate action's.
+void SetDeferred(bool deferred);
 void SetInstallerProperty(const std::string &name, const std::string &value);
 bool RebootAtEnd();                            // MsiSetMode(MSIRUNMODE_REBOOTATEND, TRUE) was called
 const std::vector<std::string> &InstallerLog(); // INSTALLMESSAGE_INFO messages, UTF-8

@@ -16,6 +16,7 @@ struct Installer {
     std::vector<std::string> log;
     std::map<MSIHANDLE, std::map<UINT, std::string>> records;  // open records: field to UTF-8 text
     MSIHANDLE nextHandle = 100;
+    bool deferred = true;
 };
 
 static Installer &InstallerState()
@@ -27,6 +28,11 @@ static Installer &InstallerState()
 void ResetInstaller()
 {
     InstallerState() = Installer();
+}
+
+void SetDeferred(bool deferred)
+{
+    InstallerState().deferred = deferred;
 }
 
 void SetInstallerProperty(const std::string &name, const std::string &value)
@@ -51,10 +57,24 @@ int OpenInstallerHandles()
 
 }  // namespace host
 
+// The session of a deferred, rollback or commit action is gone by the time
+// it runs: its handle answers MsiGetProperty for CustomActionData, ProductCode
+// and UserSID, MsiFormatRecord, MsiGetMode, MsiGetLanguage and
+// MsiProcessMessage only ("Obtaining Context Information for Deferred
+// Execution Custom Actions", learn.microsoft.com/windows/win32/msi). Wine
+// lets every call through; the host refuses the others, as Windows does.
+static bool Refused(const char *property)
+{
+    const std::string name = property != nullptr ? property : "";
+    return host::InstallerState().deferred && name != "CustomActionData" && name != "ProductCode" && name != "UserSID";
+}
+
 // Like Windows: the size counts characters without the NUL, and a buffer too
 // small gives ERROR_MORE_DATA with the size needed.
 UINT WINAPI MsiGetPropertyA(MSIHANDLE, LPCSTR name, LPSTR value, LPDWORD size)
 {
+    if (Refused(name))
+        return ERROR_INVALID_HANDLE;
     const std::string &found = host::InstallerState().properties[name];
     if (*size <= found.size()) {
         if (*size > 0)
@@ -69,6 +89,8 @@ UINT WINAPI MsiGetPropertyA(MSIHANDLE, LPCSTR name, LPSTR value, LPDWORD size)
 
 UINT WINAPI MsiSetMode(MSIHANDLE, MSIRUNMODE mode, BOOL state)
 {
+    if (Refused(nullptr))
+        return ERROR_INVALID_HANDLE;
     if (mode == MSIRUNMODE_REBOOTATEND)
         host::InstallerState().rebootAtEnd = state != FALSE;
     return ERROR_SUCCESS;

@@ -11,6 +11,14 @@ inline constexpr char PRINTER_DRIVER_VALUE[] = "Printer Driver";
 inline constexpr char PATCH_RECORD_KEY[] = "SOFTWARE\\Brisvane";
 inline constexpr char PATCH_RECORD_VALUE[] = "Printer Name";
 
+// What the switches of one installation of the installer package did, for
+// its rollback and its restart request: a volatile key, gone at the next
+// restart, that only administrators and SYSTEM may write.
+inline constexpr char INSTALLATION_KEY[] = "SOFTWARE\\BrisvaneInstallation";
+inline constexpr char MARK_RESTART[] = "Restart";            // a switch changed something
+inline constexpr char MARK_SWITCHED_OFF[] = "Switched Off";  // the switch-off found no record and wrote one
+inline constexpr char MARK_SWITCHED_ON[] = "Switched On";    // the switch-on began for this printer
+
 // The status monitor's keys: maker key \ printer \ monitor key \ settings key.
 inline constexpr char MAKER_KEY[] = "SOFTWARE\\Merravin";
 inline constexpr char MAKER_PREFIX[] = "SOFTWARE\\Merravin\\";

@@ -5,6 +5,7 @@
 
 #include "../platform/report.h"
 #include "../res/messages.h"
+#include "key_path.h"
 #include "keys.h"
 
 static int StoreRecord(const char *name)
@@ -25,22 +26,24 @@ static int StoreRecord(const char *name)
     return 1;
 }
 
-static int LoadRecord(char *name)
+// The query's result, and the value's type in *type; *opened tells a key that
+// did not open from a value that could not be read.
+static LONG ReadRecord(char *name, DWORD *type, int *opened)
 {
     HKEY key;
     char data[PRINTER_NAME_SIZE];
-    DWORD type;
     DWORD size = PRINTER_NAME_SIZE - 1;
-    LONG result;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, KEY_ALL_ACCESS, &key);
 
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return 0;
+    *opened = result == ERROR_SUCCESS;
+    if (result != ERROR_SUCCESS)
+        return result;
     // Any type is taken as text; the size the query returns bounds it, since
     // the value may hold no NUL at all.
-    result = RegQueryValueExA(key, PATCH_RECORD_VALUE, NULL, &type, (BYTE *)data, &size);
+    result = RegQueryValueExA(key, PATCH_RECORD_VALUE, NULL, type, (BYTE *)data, &size);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS)
-        return 0;
+        return result;
     if (size > PRINTER_NAME_SIZE - 1)
         size = PRINTER_NAME_SIZE - 1;
     DWORD length = 0;
@@ -49,7 +52,15 @@ static int LoadRecord(char *name)
     for (DWORD i = 0; i < length; i++)
         name[i] = data[i];
     name[length] = '\0';
-    return 1;
+    return ERROR_SUCCESS;
+}
+
+static int LoadRecord(char *name)
+{
+    DWORD type;
+    int opened;
+
+    return ReadRecord(name, &type, &opened) == ERROR_SUCCESS;
 }
 
 static int DeleteRecord()
@@ -69,6 +80,21 @@ LONG TestPatchRecord()
     if (result == ERROR_SUCCESS)
         RegCloseKey(key);
     return result;
+}
+
+int ReadPatchRecord(char *name)
+{
+    DWORD type = REG_NONE;
+    int opened;
+    LONG result = ReadRecord(name, &type, &opened);
+
+    if (!opened)
+        return result == ERROR_FILE_NOT_FOUND ? RECORD_NONE : RECORD_UNREADABLE;
+    if (result == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && IsKeyName(name))
+        return RECORD_PRINTER;
+    // The key stands: a value that is missing or holds no key name names no
+    // printer. One too long for a name may yet be a name with its NUL.
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? RECORD_NOT_A_NAME : RECORD_UNREADABLE;
 }
 
 int PatchRecord(int selector, char *name)

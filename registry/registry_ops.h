@@ -19,6 +19,17 @@ int PatchRecord(int selector, char *name);
 // opens with full access, ERROR_FILE_NOT_FOUND when there is none.
 LONG TestPatchRecord();
 
+// What the patch record holds, for a run that must not take anything else
+// for a printer's name.
+enum { RECORD_NONE, RECORD_PRINTER, RECORD_NOT_A_NAME, RECORD_UNREADABLE };
+
+// RECORD_PRINTER, with the name in name (PRINTER_NAME_SIZE bytes), when the
+// record's value is text that is one key name; RECORD_NOT_A_NAME when the
+// key stands but its value is missing, of another type or no key name;
+// RECORD_NONE without the key, and RECORD_UNREADABLE when it does not open
+// with full access or cannot be read. Shows no message.
+int ReadPatchRecord(char *name);
+
 // Copies the name of the first installed printer with a supported driver into
 // name (PRINTER_NAME_SIZE bytes). Writes name only on success. Shows no message.
 int FindSupportedPrinter(char *name);

@@ -44,6 +44,7 @@ inline constexpr char LOG_PRINTER_NOT_SUPPORTED[] = "Нет поддержива
 inline constexpr char LOG_OTHER_PRINTER[] = "Сообщения отключены для другого принтера: ";
 inline constexpr char LOG_ALREADY_OFF[] = "Сообщения уже отключены";
 inline constexpr char LOG_NO_RECORD[] = "Нет записи HKLM\\";
+inline constexpr char LOG_RECORD_NOT_A_NAME[] = "Запись не называет принтер: HKLM\\";
 inline constexpr char LOG_NOT_RECORDED[] = "Не удалось записать HKLM\\";
 inline constexpr char LOG_RECORD_KEPT[] = "Не удалось удалить HKLM\\";
 inline constexpr char LOG_NOW_OFF[] = "Сейчас TonerLow = 1: ";
@@ -52,6 +53,7 @@ inline constexpr char LOG_NOW_RECORDED[] = "Сейчас в записи: ";
 inline constexpr char LOG_NOW_NO_RECORD[] = "Сейчас записи нет";
 inline constexpr char LOG_NOW_RECORD_UNREADABLE[] = "Сейчас запись есть, но не читается: HKLM\\";
 inline constexpr char LOG_EXIT[] = "Код завершения: ";
+inline constexpr char LOG_NOTHING_TO_UNDO[] = "Откатывать нечего";
 
 // How the log names what was written or deleted; every path lies under
 // HKEY_LOCAL_MACHINE.

@@ -76,6 +76,7 @@ BOOL WINAPI SetDllDirectoryA(LPCSTR pathName);
 #define KEY_ALL_ACCESS 0xF003F
 #define KEY_READ 0x20019
 #define KEY_QUERY_VALUE 0x0001
+#define REG_OPTION_VOLATILE 0x1
 #define REG_NONE 0
 #define REG_SZ 1
 #define REG_EXPAND_SZ 2

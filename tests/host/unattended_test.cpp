@@ -16,6 +16,8 @@ using namespace fixture;
 extern "C" UINT WINAPI SwitchOff(MSIHANDLE install);
 extern "C" UINT WINAPI SwitchOffRollback(MSIHANDLE install);
 extern "C" UINT WINAPI SwitchOn(MSIHANDLE install);
+extern "C" UINT WINAPI SwitchOnRollback(MSIHANDLE install);
+extern "C" UINT WINAPI RestartIfSwitched(MSIHANDLE install);
 
 namespace {
 
@@ -103,6 +105,8 @@ enum Seed {
     LOG_HARD_LINKED,             // Office; the log is a second name of another file
     UTF8_WINDOWS,                // Office; the ANSI code page is UTF-8
     LONGEST_NAME,                // one printer whose name is as long as a key name may be
+    RECORD_NOT_A_NAME,           // TonerLow = 1 for Office; the record's value is the REG_DWORD 1
+    STALE_RESTART,               // Office switched off; an installation that failed marked a restart
 };
 
 struct Outcome {
@@ -156,6 +160,14 @@ void Plant(Seed seed)
         host::SetAnsiCodePage(65001);
     if (seed == LONGEST_NAME)
         AddPrinter(LONGEST, "CORVANA 5d");
+    if (seed == RECORD_NOT_A_NAME) {
+        host::SetValue(SettingsKey("Office"), "TonerLow", REG_DWORD, TONER_LOW_ON);
+        host::SetValue(RECORD, "Printer Name", REG_DWORD, TONER_LOW_ON);
+    }
+    if (seed == STALE_RESTART) {
+        SeedSwitchedOff("Office");
+        host::SetValue("SOFTWARE\\BrisvaneInstallation", "Restart", REG_SZ, "");
+    }
     if (seed == OFFICE_SETTINGS_READ_ONLY)
         host::SetReadOnly(SettingsKey("Office"));
     if (seed == OFFICE_SETTINGS_HELD)
@@ -257,6 +269,9 @@ std::vector<std::string> Then(std::vector<std::string> lines, const std::vector<
     lines.insert(lines.end(), more.begin(), more.end());
     return lines;
 }
+const std::vector<std::string> RECORD_NAMES_NO_PRINTER = {
+    u8"Запись не называет принтер: HKLM\\SOFTWARE\\Brisvane\\Printer Name", u8"Удалено: HKLM\\SOFTWARE\\Brisvane"
+};
 const std::string LOCK_NOT_ADMINISTRATORS = u8"Блокировка создана не администратором и не учитывается: Global\\BrisvaneRun";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -318,6 +333,9 @@ INSTANTIATE_TEST_SUITE_P(
         Outcome{ "switch-on with the record unreadable", RECORD_UNREADABLE, "/on", 1603, true, "Office", 0,
                  { u8"Инсталлятор не смог включить сообщения 'Мало Тонера", u8"Сейчас запись есть, но не читается: "
                    u8"HKLM\\SOFTWARE\\Brisvane" } },
+        // It names nothing to switch on, and kept it would fail every later run.
+        Outcome{ "switch-on of a record that names no printer", RECORD_NOT_A_NAME, "/on /restart", 0, true, nullptr, 0,
+                 RECORD_NAMES_NO_PRINTER },
         Outcome{ "switch-on without a record", OFFICE, "/on /restart", 0, false, nullptr, 0,
                  { u8"Нет записи HKLM\\SOFTWARE\\Brisvane" } },
         Outcome{ "another run holds the mutex", ANOTHER_RUN, "/off", 1618, false, nullptr, 0,
@@ -348,69 +366,99 @@ struct Action {
     UINT(WINAPI *action)(MSIHANDLE);
     std::string data;  // CustomActionData
     UINT result;
-    bool rebootAtEnd;
+    bool rebootAtEnd;  // once the installation stands, or rolled back
     bool tonerLow;
     const char *recorded;
     std::vector<std::string> log;  // the lines between the start and the exit code, without the time
     int exitCode;                  // the road's, on the last line
+    // Where a later step fails: the rollback action that then runs, and its lines and code.
+    UINT(WINAPI *rollback)(MSIHANDLE) = nullptr;
+    std::vector<std::string> rollbackLog = {};
+    int rollbackExitCode = 0;
 };
 void PrintTo(const Action &a, std::ostream *os) { *os << a.name; }
 
 class PackageAction : public HostTest, public ::testing::WithParamInterface<Action> {};
 
+// The action's lines in the installer's log, as the host layer has them.
+std::vector<std::string> Logged(UINT(WINAPI *action)(MSIHANDLE), std::vector<std::string> lines, int exitCode)
+{
+    const char *name = action == SwitchOff           ? "SwitchOff"
+                       : action == SwitchOn          ? "SwitchOn"
+                       : action == SwitchOnRollback  ? "SwitchOnRollback"
+                                                     : "SwitchOffRollback";
+    lines.insert(lines.begin(), u8"Запуск на BUHGALTERIYA-07: " + std::string(name));
+    lines.push_back(u8"Код завершения: " + std::to_string(exitCode));
+    for (std::string &line : lines)
+        line = "2026-12-08 09:05:03 " + line;
+    return lines;
+}
+
+// The deferred action runs with the handle that Windows gives it, which
+// refuses MsiSetMode; the restart is asked for after InstallFinalize.
 TEST_P(PackageAction, TakesTheUnattendedRoadAndLogsIntoTheInstallersLog)
 {
     const Action &a = GetParam();
     Plant(a.seed);
     host::SetInstallerProperty("CustomActionData", a.data);
-    const char *name = a.action == SwitchOff ? "SwitchOff" : a.action == SwitchOn ? "SwitchOn" : "SwitchOffRollback";
 
     EXPECT_EQ(a.result, a.action(1));
+    std::vector<std::string> expected = Logged(a.action, a.log, a.exitCode);
+    if (a.rollback != nullptr) {
+        EXPECT_EQ((UINT)ERROR_SUCCESS, a.rollback(1));
+        expected = Then(expected, Logged(a.rollback, a.rollbackLog, a.rollbackExitCode));
+    } else if (a.result == ERROR_SUCCESS) {
+        host::SetDeferred(false);
+        EXPECT_EQ((UINT)ERROR_SUCCESS, RestartIfSwitched(1));
+    }
 
     ExpectState(a.tonerLow, a.recorded);
     EXPECT_EQ(a.rebootAtEnd, host::RebootAtEnd());
     EXPECT_TRUE(host::RestartRequests().empty());
-    std::vector<std::string> expected = a.log;
-    expected.insert(expected.begin(), u8"Запуск на BUHGALTERIYA-07: " + std::string(name));
-    expected.push_back(u8"Код завершения: " + std::to_string(a.exitCode));
-    for (std::string &line : expected)
-        line = "2026-12-08 09:05:03 " + line;
     EXPECT_EQ(expected, host::InstallerLog());
 }
+
+const std::vector<std::string> OTHER_PRINTER_RECORDED = { u8"Принтер: Office",
+                                                           u8"Сообщения отключены для другого принтера: Studio",
+                                                           u8"Сейчас нет TonerLow: Office", u8"Сейчас в записи: Studio" };
 
 INSTANTIATE_TEST_SUITE_P(
     , PackageAction,
     ::testing::Values(
-        Action{ "install", OFFICE, SwitchOff, "I", ERROR_SUCCESS, true, true, "Office", SWITCHED_OFF, 3010 },
-        Action{ "install for the printer named", OFFICE, SwitchOff, "IStudio", ERROR_SUCCESS, true, false, "Studio",
+        Action{ "install", OFFICE, SwitchOff, "", ERROR_SUCCESS, true, true, "Office", SWITCHED_OFF, 3010 },
+        Action{ "install for the printer named", OFFICE, SwitchOff, "Studio", ERROR_SUCCESS, true, false, "Studio",
                 { u8"Принтер: Studio", u8"Записано: HKLM\\SOFTWARE\\Merravin\\Studio\\QUARVEN\\0.0\\TonerLow",
                   SWITCHED_OFF[2], SWITCHED_OFF[3] }, 3010 },
-        Action{ "install over another printer's record", STUDIO_SWITCHED_OFF, SwitchOff, "I", ERROR_INSTALL_FAILURE,
-                false, false, "Studio",
-                { u8"Принтер: Office", u8"Сообщения отключены для другого принтера: Studio",
-                  u8"Сейчас нет TonerLow: Office", u8"Сейчас в записи: Studio" }, 1603 },
-        // A repair or an upgrade keeps to the recorded printer.
-        Action{ "upgrade", STUDIO_SWITCHED_OFF, SwitchOff, "R", ERROR_SUCCESS, false, false, "Studio",
-                { u8"Принтер: Studio", u8"Сообщения уже отключены" }, 0 },
-        Action{ "repair", OFFICE_RECORDED_ONLY, SwitchOff, "R", ERROR_SUCCESS, true, true, "Office", SWITCHED_OFF,
+        // An installation, a repair or an upgrade keeps to the recorded
+        // printer; one that names another is refused.
+        Action{ "install over another printer's record", STUDIO_SWITCHED_OFF, SwitchOff, "Office",
+                ERROR_INSTALL_FAILURE, false, false, "Studio", OTHER_PRINTER_RECORDED, 1603 },
+        Action{ "install adopts the recorded printer", STUDIO_SWITCHED_OFF, SwitchOff, "", ERROR_SUCCESS, false, false,
+                "Studio", { u8"Принтер: Studio", u8"Сообщения уже отключены" }, 0 },
+        Action{ "repair", OFFICE_RECORDED_ONLY, SwitchOff, "", ERROR_SUCCESS, true, true, "Office", SWITCHED_OFF,
                 3010 },
-        Action{ "install for a printer whose name is as long as a key name", LONGEST_NAME, SwitchOff,
-                "I" + LONGEST, ERROR_SUCCESS, true, false, LONGEST.c_str(),
+        // A restart marked by an installation that failed is not this one's.
+        Action{ "install after a failed one, nothing to change", STALE_RESTART, SwitchOff, "", ERROR_SUCCESS, false,
+                true, "Office", { u8"Принтер: Office", u8"Сообщения уже отключены" }, 0 },
+        Action{ "install for a printer whose name is as long as a key name", LONGEST_NAME, SwitchOff, LONGEST,
+                ERROR_SUCCESS, true, false, LONGEST.c_str(),
                 { u8"Принтер: " + LONGEST, u8"Записано: HKLM\\SOFTWARE\\Merravin\\" + LONGEST + "\\QUARVEN\\0.0\\TonerLow",
                   SWITCHED_OFF[2], SWITCHED_OFF[3] }, 3010 },
-        // A repair keeps to the recorded printer; one named otherwise is refused.
-        Action{ "repair for another printer than the recorded one", STUDIO_SWITCHED_OFF, SwitchOff, "ROffice",
-                ERROR_INSTALL_FAILURE, false, false, "Studio",
-                { u8"Принтер: Office", u8"Сообщения отключены для другого принтера: Studio",
-                  u8"Сейчас нет TonerLow: Office", u8"Сейчас в записи: Studio" }, 1603 },
-        Action{ "install with a name longer than any printer's", OFFICE, SwitchOff, "I" + std::string(300, 'x'),
+        Action{ "install with a name longer than any printer's", OFFICE, SwitchOff, std::string(300, 'x'),
                 ERROR_INSTALL_FAILURE, false, false, nullptr, { u8"Нет поддерживаемого принтера: " }, 1168 },
-        Action{ "rollback", OFFICE_SWITCHED_OFF, SwitchOffRollback, "", ERROR_SUCCESS, false, false, nullptr,
-                SWITCHED_ON, 3010 },
+        // A failed installation undoes what its own switch-off wrote, and nothing else.
+        Action{ "rollback", OFFICE, SwitchOff, "", ERROR_SUCCESS, false, false, nullptr, SWITCHED_OFF, 3010,
+                SwitchOffRollback, SWITCHED_ON, 3010 },
+        Action{ "rollback where a record stood before", OFFICE_RECORDED_ONLY, SwitchOff, "", ERROR_SUCCESS, false,
+                true, "Office", SWITCHED_OFF, 3010, SwitchOffRollback, { u8"Откатывать нечего" }, 0 },
         Action{ "removal", OFFICE_SWITCHED_OFF, SwitchOn, "", ERROR_SUCCESS, true, false, nullptr, SWITCHED_ON, 3010 },
         Action{ "removal refused", OFFICE_SETTINGS_HELD, SwitchOn, "", ERROR_INSTALL_FAILURE, false, true, "Office",
                 { u8"Принтер: Office", u8"Инсталлятор не смог включить сообщения 'Мало Тонера",
-                  u8"Сейчас TonerLow = 1: Office", u8"Сейчас в записи: Office" }, 1603 }),
+                  u8"Сейчас TonerLow = 1: Office", u8"Сейчас в записи: Office" }, 1603 },
+        Action{ "removal rolled back", OFFICE_SWITCHED_OFF, SwitchOn, "", ERROR_SUCCESS, false, true, "Office",
+                SWITCHED_ON, 3010, SwitchOnRollback, SWITCHED_OFF, 3010 },
+        Action{ "removal of a record that names no printer", RECORD_NOT_A_NAME, SwitchOn, "", ERROR_SUCCESS, false,
+                true, nullptr, RECORD_NAMES_NO_PRINTER, 0 }),
     [](const auto &info) {
         std::string name;
         for (const char *c = info.param.name; *c != '\0'; c++)
