@@ -27,7 +27,9 @@ install_missing() {
     done
     [ ${#missing[@]} -gt 0 ] || return 0
     echo "setup: installing ${missing[*]}"
-    $SUDO apt-get update -qq
+    # A mirror caught mid-sync fails one index or another; what the others
+    # list may still be all that is missing.
+    $SUDO apt-get update -qq || echo "setup: apt-get update failed for some index; installing from the others"
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
