@@ -219,6 +219,7 @@ build_msi() {
     done < <(python3 "$work/src/package/version-info.py" "$msi/Brisvane.exe")
     [ -n "${info[ProductName]:-}" ] && [ -n "${info[Manufacturer]:-}" ] && [ -n "${info[Version]:-}" ] ||
         die "cannot read the product name, company name and version from Brisvane.exe's version record"
+    info[FileVersion]=${info[Version]}
     [ -z "$msi_version" ] || info[Version]=$msi_version
     upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$msi/Brisvane.wxs")
     uuid() {
@@ -236,14 +237,16 @@ build_msi() {
     # the folder it runs in only. The queries write what wixl cannot (see
     # package/Brisvane.wxs): 3393 is a DLL in the Binary table (1), its
     # return ignored (64), run from the script (1024) on rollback (256), not
-    # impersonated (2048); PRINTER reaches the actions also where a user who
-    # is not an administrator installs with elevated rights.
+    # impersonated (2048); Brisvane.exe is versioned as its version record
+    # says, so that a repair compares versions; PRINTER reaches the actions
+    # also where a user who is not an administrator installs with elevated rights.
     if ! (cd "$msi" && export TZ=UTC &&
         faketime -f "$stamp" wixl -a x86 -D "ProductName=${info[ProductName]}" -D "Manufacturer=${info[Manufacturer]}" \
             -D "Version=${info[Version]}" -D "ProductCode=${info[ProductCode]}" \
             -D Exe=Brisvane.exe -D Dll=BrisvaneActions.dll -o Brisvane.msi Brisvane.wxs &&
         faketime -f "$stamp" msibuild Brisvane.msi -i codepage.idt \
-            -q "UPDATE \`CustomAction\` SET \`Type\` = 3393 WHERE \`Action\` = 'SwitchOffRollback'" \
+            -q "UPDATE \`CustomAction\` SET \`Type\` = 3393 WHERE \`Action\` = 'SwitchOffRollback' OR \`Action\` = 'SwitchOnRollback'" \
+            -q "UPDATE \`File\` SET \`Version\` = '${info[FileVersion]}' WHERE \`File\` = 'Brisvane.exe'" \
             -q "UPDATE \`Property\` SET \`Value\` = 'PRINTER;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'" \
             -q "UPDATE \`LaunchCondition\` SET \`Description\` = 'Уже установлена более новая версия [ProductName].' WHERE \`Condition\` = 'NOT WIX_DOWNGRADE_DETECTED'" \
             -s "${info[ProductName]}" "${info[Manufacturer]}" "Intel;1049" "{${info[PackageCode]}}") \
