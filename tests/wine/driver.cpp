@@ -9,8 +9,12 @@
 //   unattended ARGUMENT...  runs it with these arguments, quoted where they hold a blank
 //   msiexec ARGUMENT...     runs msiexec so, a NAME=VALUE as NAME="VALUE" where it
 //                           holds a blank, and prints its windows and exit code
-//   hold-mutex NAME         holds a named mutex, as another run would, until
+//   hold-mutex NAME [SDDL]  holds a named mutex, as another run would, with the
+//                           owner and DACL of SDDL where one is given, until
 //   release-mutex           releases it
+//   hardlink LINK TARGET    makes LINK a second name of the file TARGET
+//   plainfile PATH          makes an empty file
+//   remove PATH             removes a file or an empty folder
 //   plant FOLDER [DLL]      copies the installer into FOLDER, with planted.dll
 //                           (built beside the driver) as DLL, e.g. uxtheme.dll,
 //                           where one is named, has Wine prefer that native DLL
@@ -34,6 +38,8 @@
 //   echo TEXT...            prints the text, for headings
 // Paths are under HKEY_LOCAL_MACHINE. Usage: driver INSTALLER [SHOT_DIR] < case
 #include "driver.h"
+
+#include <sddl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -375,9 +381,21 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
             arguments += (i > 1 ? " " : "") + word;
         }
         return RunMsiexec(Wide(arguments));
-    } else if (verb == "hold-mutex" && w.size() == 2) {
-        heldMutex = CreateMutexW(NULL, FALSE, Wide(w[1]).c_str());
+    } else if (verb == "hold-mutex" && (w.size() == 2 || w.size() == 3)) {
+        SECURITY_ATTRIBUTES security = { sizeof security, NULL, FALSE };
+        ok = w.size() == 2
+             || ConvertStringSecurityDescriptorToSecurityDescriptorW(Wide(w[2]).c_str(), SDDL_REVISION_1,
+                                                                     &security.lpSecurityDescriptor, NULL);
+        heldMutex = ok ? CreateMutexW(w.size() == 3 ? &security : NULL, FALSE, Wide(w[1]).c_str()) : NULL;
         ok = heldMutex != NULL;
+        LocalFree(security.lpSecurityDescriptor);
+    } else if (verb == "hardlink" && w.size() == 3) {
+        ok = CreateHardLinkW(Wide(w[1]).c_str(), Wide(w[2]).c_str(), NULL) != 0;
+    } else if (verb == "plainfile" && w.size() == 2) {
+        HANDLE file = CreateFileW(Expanded(w[1]).c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        ok = file != INVALID_HANDLE_VALUE && CloseHandle(file);
+    } else if (verb == "remove" && w.size() == 2) {
+        ok = DeleteFileW(Expanded(w[1]).c_str()) || RemoveDirectoryW(Expanded(w[1]).c_str());
     } else if (verb == "release-mutex" && w.size() == 1) {
         ok = heldMutex != NULL && CloseHandle(heldMutex);
         heldMutex = NULL;

@@ -7,8 +7,11 @@
 #                               the calls the tests look at
 #   e2e_clone SRC DST           a quick copy of it for one case
 #   e2e_stop DIR                ends the prefix's processes and its wineserver
-#   e2e_calls FILE              the traced calls of a relay log, one per line, and
-#                               a line for each user32 that an unattended run loaded
+#   e2e_calls FILE              the traced calls of a relay log, one per line, a
+#                               line for each user32 that an unattended run loaded,
+#                               and each custom action that called MsiSetMode
+#   e2e_package_rows MSI        the rows of the installer package's tables that
+#                               its rollbacks and its versioned program stand on
 
 # The calls whose arguments the tests check: the size given for the patch
 # record and the restart requests.
@@ -79,8 +82,28 @@ e2e_calls() {
                 ;;
             esac
         done
+    # Windows Installer refuses MsiSetMode to an action run from the script
+    # (type bit 0x400: deferred, rollback or commit), though Wine allows it;
+    # each call is put down to the custom action last started, and both of
+    # Wine's sides of one call count once.
+    awk '/:trace:msi:ACTION_CustomAction Handling custom action L"/ {
+            split($0, part, "\""); action = part[2]
+            type = $0; sub(/.*" \(/, "", type); sub(/ .*/, "", type)
+            type = "00" type; digit = index("0123456789abcdef", substr(type, length(type) - 2, 1)) - 1
+            script = int(digit / 4) % 2 ? "from the script" : "immediate"; said = 0 }
+        /:trace:msi:MsiSetMode / && !said { print "call MsiSetMode in " action " (" script ")"; said = 1 }' "$1"
     # An unattended run shows no window, so it must never load the window
-    # manager; the driver marks where each one starts and ends.
-    awk '/^e2e: unattended run starts/ { on = 1 } /^e2e: unattended run ends/ { on = 0 }
-        on && /:loaddll:/ && tolower($0) ~ /[\\\/]user32\.dll/ { print "user32.dll loaded by an unattended run" }' "$1"
+    # manager; the driver marks where each one starts and ends. The desktop
+    # process Wine starts meanwhile loads it too: only the thread that loaded
+    # the installer counts.
+    awk '/^e2e: unattended run starts/ { on = 1; thread = "" } /^e2e: unattended run ends/ { on = 0 }
+        on && /:loaddll:/ && tolower($0) ~ /[\\\/]brisvane\.exe"/ { thread = substr($0, 1, index($0, ":")) }
+        on && /:loaddll:/ && tolower($0) ~ /[\\\/]user32\.dll/ && substr($0, 1, index($0, ":")) == thread {
+            print "user32.dll loaded by an unattended run" }' "$1"
+}
+
+e2e_package_rows() {
+    msiinfo export "$1" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '$1 ~ /^Switch|^Restart/ {
+        print "table InstallExecuteSequence: " $1 " | " $2 " | " $3 }'
+    msiinfo export "$1" File | tr -d '\r' | awk -F'\t' 'NR > 3 { print "table File: " $1 " version " $5 }'
 }
