@@ -112,8 +112,8 @@ fi
 
 echo "-- the package's tables"
 # Sequence numbers written out, the rollback type wixl does not write, the
-# Russian text in code page 1251 that wixl drops, PRINTER passed to the
-# server side, Remove without Modify.
+# program's version that wixl leaves out, the Russian text in code page 1251
+# that wixl drops, PRINTER passed to the server side, Remove without Modify.
 msi_table() {
     msiinfo export dist/Brisvane.msi "$1" | tr -d '\r' | sed 1,3d
 }
@@ -122,25 +122,30 @@ msi_contents() {
     rm -rf "$2" && mkdir "$2" && (cd "$2" && msidump -t -s -d . "$1" >/dev/null)
 }
 diff -u - <(msi_table InstallExecuteSequence |
-    grep -E '^(InstallInitialize|RemoveExistingProducts|Switch[A-Za-z]*|RemoveFiles|InstallFiles)\s') <<'TABLE' ||
+    grep -E '^(InstallInitialize|RemoveExistingProducts|Switch[A-Za-z]*|RemoveFiles|InstallFiles|InstallFinalize|RestartIfSwitched)\s') <<'TABLE' ||
 InstallInitialize		1500
 RemoveExistingProducts		1501
-SwitchOffFirst	NOT Installed AND NOT WIX_UPGRADE_DETECTED	1510
-SwitchOffAgain	Installed OR WIX_UPGRADE_DETECTED	1511
-SwitchOffRollback	NOT BRISVANE_RECORD AND NOT (REMOVE~="ALL")	1520
+SwitchOffData	NOT (REMOVE~="ALL")	1510
+SwitchOffRollback	NOT (REMOVE~="ALL")	1520
 SwitchOff	NOT (REMOVE~="ALL")	1521
+SwitchOnRollback	REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE	1529
 SwitchOn	REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE	1530
 RemoveFiles		3500
 InstallFiles		4000
+InstallFinalize		6600
+RestartIfSwitched	NOT UPGRADINGPRODUCTCODE	6601
 TABLE
     fail "the package's InstallExecuteSequence"
 diff -u - <(msi_table CustomAction) <<'TABLE' || fail "the package's CustomAction table"
-SwitchOffFirst	51	SwitchOff	I[PRINTER]	
-SwitchOffAgain	51	SwitchOff	R[PRINTER]	
+SwitchOffData	51	SwitchOff	[PRINTER]	
 SwitchOffRollback	3393	BrisvaneActions	SwitchOffRollback	
 SwitchOff	3073	BrisvaneActions	SwitchOff	
+SwitchOnRollback	3393	BrisvaneActions	SwitchOnRollback	
 SwitchOn	3073	BrisvaneActions	SwitchOn	
+RestartIfSwitched	65	BrisvaneActions	RestartIfSwitched	
 TABLE
+msi_table File | awk -F'\t' '$1 == "Brisvane.exe" { print $5 }' | grep -qx "$(python3 package/version-info.py dist/Brisvane.exe |
+    sed -n 's/^Version=//p')" || fail "the File table does not give Brisvane.exe the version of its version record"
 msiinfo export dist/Brisvane.msi _ForceCodepage | grep -q '^1251' || fail "the package's code page is not 1251"
 msi_table LaunchCondition | grep -q 'Уже установлена более новая версия' || fail "the downgrade message is not Russian"
 msi_table Property | grep -qx $'SecureCustomProperties\tPRINTER;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' ||
