@@ -13,6 +13,9 @@
 # BRISVANE_E2E_INSTALLER: an absolute path of the i686 Brisvane.exe to test in
 # the i686 configurations instead of build/i686/Brisvane.exe.
 # BRISVANE_E2E_JOBS=N: parallel runs within a configuration (default 2).
+# BRISVANE_E2E_TRIES=N: runs of a case in which qemu crashed (default 3).
+# BRISVANE_E2E_MSI_UNDER_QEMU=1: the installer package's case also where
+# qemu runs 32-bit code, which it otherwise skips.
 # The installer package's case runs in the i686 configurations only, since
 # the package is 32-bit and carries the i686 build; x86_64-win64 skips it. It
 # takes the packages that scripts/release.sh makes from the committed tree,
@@ -32,6 +35,7 @@ source "$root/scripts/wine-env.sh"
 source "$here/lib.sh"
 
 jobs=${BRISVANE_E2E_JOBS:-2}
+tries=${BRISVANE_E2E_TRIES:-3}
 msi_cases=" 15-msi-package "
 next_version=1.1.0.0
 read -r -a configs <<<"${BRISVANE_E2E_CONFIGS:-i686-win32 i686-win64 x86_64-win64}"
@@ -165,25 +169,47 @@ run_case() {
         echo "SKIP $config $name (the installer package is 32-bit)" | tee "$out.result"
         return
     fi
-    started=$(date +%s%N)
-    e2e_clone "$root/build/wine/e2e-${config#*-}" "$prefix"
-    if [[ "$msi_cases" == *" $name "* ]]; then
-        mkdir -p "$prefix/drive_c/deploy/next"
-        cp "$packages/current/Brisvane.msi" "$prefix/drive_c/deploy/"
-        cp "$packages/$next_version/Brisvane.msi" "$prefix/drive_c/deploy/next/"
+    # Where qemu-user runs the 32-bit side, Wine's msiexec hangs, or its
+    # custom action server dies in a call back to the installation, in most
+    # runs of this case (so at the commit before the package's restart moved
+    # out of the deferred actions, too): there it proves nothing either way.
+    if [[ "$msi_cases" == *" $name "* ]] && _wine_under_qemu && [ "${BRISVANE_E2E_MSI_UNDER_QEMU:-}" != 1 ]; then
+        echo "SKIP $config $name (32-bit code runs under qemu here, where Wine's msiexec is unreliable;" \
+            "BRISVANE_E2E_MSI_UNDER_QEMU=1 runs it all the same)" | tee "$out.result"
+        return
     fi
-    sed '/^== expected$/,$d' "$file" >"$out.script"
-    sed '1,/^== expected$/d' "$file" >"$out.expected"
-    WINEPREFIX=$prefix WINEDEBUG=-all,+relay,+loaddll timeout 120 "$loader" "$root/build/$arch/tests/wine/brisvane_driver.exe" \
-        "$(windows_path "$installer")" <"$out.script" >"$out.transcript" 2>"$out.stderr"
-    local status=$?
-    e2e_stop "$prefix"
-    [ "$config" = i686-win64 ] && view_check "$prefix" >"$out.views"
-    rm -rf "$prefix"
-    e2e_calls "$out.stderr" >>"$out.transcript"
+    started=$(date +%s%N)
+    local try
+    for ((try = 1; try <= tries; try++)); do
+        e2e_clone "$root/build/wine/e2e-${config#*-}" "$prefix"
+        if [[ "$msi_cases" == *" $name "* ]]; then
+            mkdir -p "$prefix/drive_c/deploy/next"
+            cp "$packages/current/Brisvane.msi" "$prefix/drive_c/deploy/"
+            cp "$packages/$next_version/Brisvane.msi" "$prefix/drive_c/deploy/next/"
+        fi
+        sed '/^== expected$/,$d' "$file" >"$out.script"
+        sed '1,/^== expected$/d' "$file" >"$out.expected"
+        # The installer package's case also traces the Windows Installer, whose
+        # custom actions and MsiSetMode calls e2e_calls reads.
+        local trace=-all,+relay,+loaddll limit=120
+        [[ "$msi_cases" != *" $name "* ]] || trace+=${BRISVANE_E2E_MSI_TRACE-,+msi} limit=900
+        WINEPREFIX=$prefix WINEDEBUG=$trace timeout $limit "$loader" "$root/build/$arch/tests/wine/brisvane_driver.exe" \
+            "$(windows_path "$installer")" <"$out.script" >"$out.transcript" 2>"$out.stderr"
+        local status=$?
+        e2e_stop "$prefix"
+        [ "$config" = i686-win64 ] && view_check "$prefix" >"$out.views"
+        rm -rf "$prefix"
+        e2e_calls "$out.stderr" >>"$out.transcript"
+        [[ "$msi_cases" != *" $name "* ]] || e2e_package_rows "$packages/current/Brisvane.msi" >>"$out.transcript"
+        diff -u "$out.expected" "$out.transcript" >"$out.diff"
+        # qemu-user, where it runs the 32-bit side, now and then dies of a
+        # signal in one of Wine's processes; such a run proves nothing either
+        # way and is run again. A failure without that crash fails at once.
+        [ -s "$out.diff" ] && [ "$arch" = i686 ] && grep -aq '^qemu: uncaught target signal' "$out.stderr" || break
+        echo "RETRY $config $name: qemu crashed in one of Wine's processes (try $try)"
+    done
     elapsed=$((($(date +%s%N) - started) / 100000000))
     elapsed=$((elapsed / 10)).$((elapsed % 10))
-    diff -u "$out.expected" "$out.transcript" >"$out.diff"
     if [ $status -eq 0 ] && [ ! -s "$out.diff" ] && [ ! -s "$out.views" ]; then
         echo "PASS $config $name (${elapsed}s)" | tee "$out.result"
     else

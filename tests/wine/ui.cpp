@@ -14,7 +14,7 @@ enum {
     DIALOG_TIMEOUT_MS = 20000, // the first dialog waits for Wine to start the process
     ANSWER_TIMEOUT_MS = 5000,
     EXIT_TIMEOUT_MS = 10000,
-    MSIEXEC_TIMEOUT_MS = 60000, // an installation, its rollback, a removal of the older version
+    MSIEXEC_TIMEOUT_MS = 240000, // an installation, its rollback, a removal of the older version, traced, under qemu
     SHOT_TIMEOUT_MS = 10000,
     TEXT_SIZE = 4096,
     MESSAGE_TEXT_ID = 0xFFFF,
