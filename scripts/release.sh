@@ -297,6 +297,8 @@ sign_file() {
         # osslsigncode reports a time stamp that fails to verify and still succeeds.
         if ! grep -q 'Timestamp Server Signature verification: ok' "$work/verify.log"; then
             cat "$work/verify.log" >&2
+            [ -z "$tsa_roots" ] ||
+                die "the time stamp of $file does not verify against this machine's roots and those in $tsa_roots"
             die "the time stamp of $file does not verify against this machine's roots" \
                 "(BRISVANE_TIMESTAMP_CA names the time-stamp authority's root where Debian lacks it)"
         fi

@@ -229,6 +229,7 @@ refusals=(
     "usage|is not for code signing|$pfx|BRISVANE_SIGN_PFX=$tmp/tls.pfx"
     "expired|expired on|$pfx|BRISVANE_SIGN_PFX=$tmp/expired.pfx"
     "timestamp|signing failed|$pfx|BRISVANE_TIMESTAMP_URL=http://127.0.0.1:9/"
+    "timestamp-root|time stamp of Brisvane.exe does not verify|$pfx|BRISVANE_TIMESTAMP_CA=$tmp/good.pem"
     "sha1|made with SHA1, not SHA-256|$pfx|PATH=$tmp/sha1:$tmp/shims:$PATH"
     "no-timestamp|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL="
     "not-by-name|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL=|BRISVANE_ALLOW_NO_TIMESTAMP=yes"
@@ -253,8 +254,8 @@ for row in "${refusals[@]}"; do
     echo "$name: $last"
     [[ "$last" == "release: "*"$message"* ]] || fail "$name: the last line does not say \"$message\""
     # Certificates, keys and PINs are refused before the build, in that one
-    # line; a failure from osslsigncode comes after the tool's own messages.
-    [ "$name" = timestamp ] || [ "$(wc -l <"$tmp/refused-$name.err")" -eq 1 ] ||
+    # line; a failure of the time stamp comes after osslsigncode's own report.
+    [[ "$name" == timestamp* ]] || [ "$(wc -l <"$tmp/refused-$name.err")" -eq 1 ] ||
         fail "$name: more than one line on stderr"
     for file in Brisvane.exe Brisvane.msi SIGNER.txt SHA256SUMS; do
         [ -e "dist/$file" ] && fail "$name: dist/$file is left"
