@@ -264,7 +264,7 @@ echo "release: Brisvane.msi ${info[Version]}, product code {${info[ProductCode]}
 # chain and its time stamp, and adds OUT's time stamp to SIGNER.txt. Every
 # file of a release is signed through here.
 sign_file() {
-    local in=$1 out=$2 file keys stamp offline when
+    local in=$1 out=$2 file keys stamp offline digests when
     file=$(basename "$out")
     if [ "$road" = pfx ]; then
         keys=(-pkcs12 "$pfx")
@@ -289,10 +289,19 @@ sign_file() {
         cat "$work/verify.log" >&2
         die "the signature of $file does not verify against this machine's roots and those in the certificate file"
     fi
+    # osslsigncode verifies a SHA-1 signature as readily as any, and Windows
+    # has distrusted SHA-1 code signatures for years: the file's digest and
+    # that of the signed attributes must both be SHA-256, as read in the
+    # signature itself rather than taken on trust from -h.
+    digests=$(sed -n 's/^[[:space:]]*Message digest algorithm *: *//p' "$work/verify.log" | sort -u | paste -sd ' ')
+    [ "$digests" = SHA256 ] ||
+        die "the signature of $file is made with ${digests:-a digest osslsigncode does not name}, not SHA-256"
     if [ -n "$tsa" ]; then
         # osslsigncode reports a time stamp that fails to verify and still succeeds.
         if ! grep -q 'Timestamp Server Signature verification: ok' "$work/verify.log"; then
             cat "$work/verify.log" >&2
+            [ -z "$tsa_roots" ] ||
+                die "the time stamp of $file does not verify against this machine's roots and those in $tsa_roots"
             die "the time stamp of $file does not verify against this machine's roots" \
                 "(BRISVANE_TIMESTAMP_CA names the time-stamp authority's root where Debian lacks it)"
         fi

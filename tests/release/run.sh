@@ -31,6 +31,11 @@ for tool in openssl osslsigncode p11tool; do
         >"$tmp/shims/$tool"
     chmod +x "$tmp/shims/$tool"
 done
+# An osslsigncode that signs with SHA-1 whatever it is asked, as older ones and careless scripts do.
+mkdir "$tmp/sha1"
+printf '#!/bin/sh\nfor a; do shift; [ "$a" = sha256 ] && a=sha1; set -- "$@" "$a"; done\nexec "%s" "$@"\n' \
+    "$tmp/shims/osslsigncode" >"$tmp/sha1/osslsigncode"
+chmod +x "$tmp/sha1/osslsigncode"
 
 # make_cert NAME EXTENSIONS START END [ISSUER]: a certificate in NAME.pem,
 # self-signed or issued by ISSUER, and with its key in NAME.pfx. openssl ca
@@ -195,6 +200,10 @@ for row in "${signed[@]}"; do
     osslsigncode verify -CAfile "$tmp/roots.pem" -TSA-CAfile "$tmp/roots.pem" -require-leaf-hash "sha1:$thumbprint" \
         -in dist/Brisvane.msi >"$tmp/verify-msi-$name.out" 2>&1 ||
         fail "$name: osslsigncode verify rejects the signed package: $(tail -3 "$tmp/verify-msi-$name.out")"
+    for out in "$tmp/verify-$name.out" "$tmp/verify-msi-$name.out"; do
+        grep -q '^Message digest algorithm *: SHA256$' "$out" ||
+            fail "$name: not signed with SHA-256: $(grep -m1 'digest algorithm' "$out")"
+    done
     # osslsigncode writes the package's compound file anew: its tables and
     # streams are what a rebuild compares.
     osslsigncode remove-signature -in dist/Brisvane.msi -out "$tmp/stripped-$name.msi" >/dev/null &&
@@ -225,12 +234,17 @@ refusals=(
     "usage|is not for code signing|$pfx|BRISVANE_SIGN_PFX=$tmp/tls.pfx"
     "expired|expired on|$pfx|BRISVANE_SIGN_PFX=$tmp/expired.pfx"
     "timestamp|signing failed|$pfx|BRISVANE_TIMESTAMP_URL=http://127.0.0.1:9/"
+    "timestamp-root|time stamp of Brisvane.exe does not verify|$pfx|BRISVANE_TIMESTAMP_CA=$tmp/good.pem"
+    "sha1|made with SHA1, not SHA-256|$pfx|PATH=$tmp/sha1:$tmp/shims:$PATH"
+    "both-roads|not both|$pfx|$token"
     "no-timestamp|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL="
     "not-by-name|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL=|BRISVANE_ALLOW_NO_TIMESTAMP=yes"
     "token-no-timestamp|needs a time stamp|$token|BRISVANE_TIMESTAMP_URL="
     "module|does not load|$token|BRISVANE_SIGN_PKCS11_MODULE=$tmp/garbage.pfx"
     "no-key|answers to|$token|BRISVANE_SIGN_KEY=$uri;object=nobody"
     "pin|wrong PIN|$token|BRISVANE_SIGN_PIN=not the PIN"
+    "pin-value|names a PIN|$token|BRISVANE_SIGN_KEY=$uri;object=signer?pin-value=1234"
+    "pin-source|names a PIN|$token|BRISVANE_SIGN_KEY=$uri;object=signer?pin-source=file:$tmp/pin.txt"
     "not-its-key|does not belong to the key|$token|BRISVANE_SIGN_CERT=$tmp/good.pem"
     "token-usage|is not for code signing|$token|BRISVANE_SIGN_KEY=$uri;object=tls|BRISVANE_SIGN_CERT=$tmp/tls.pem"
     "token-expired|expired on|$token|BRISVANE_SIGN_KEY=$uri;object=expired|BRISVANE_SIGN_CERT=$tmp/expired.pem"
@@ -248,8 +262,8 @@ for row in "${refusals[@]}"; do
     echo "$name: $last"
     [[ "$last" == "release: "*"$message"* ]] || fail "$name: the last line does not say \"$message\""
     # Certificates, keys and PINs are refused before the build, in that one
-    # line; a failure from osslsigncode comes after the tool's own messages.
-    [ "$name" = timestamp ] || [ "$(wc -l <"$tmp/refused-$name.err")" -eq 1 ] ||
+    # line; a failure of the time stamp comes after osslsigncode's own report.
+    [[ "$name" == timestamp* ]] || [ "$(wc -l <"$tmp/refused-$name.err")" -eq 1 ] ||
         fail "$name: more than one line on stderr"
     for file in Brisvane.exe Brisvane.msi SIGNER.txt SHA256SUMS; do
         [ -e "dist/$file" ] && fail "$name: dist/$file is left"
