@@ -117,21 +117,30 @@ extern "C" UINT WINAPI SwitchOff(MSIHANDLE install)
     return Finish(code);
 }
 
-// Undoes the switch-off only where it wrote the record: a printer that was
-// switched off before the installation stays so, whatever its properties said.
-extern "C" UINT WINAPI SwitchOffRollback(MSIHANDLE install)
+// A rollback undoes what its switch marked as this installation's, by the
+// opposite switch, and clears the marks: the installation ends 1603 whatever
+// it returns.
+static UINT RollBack(MSIHANDLE install, const char *action, const char *mark, int run)
 {
     char name[PRINTER_NAME_SIZE];
     int code = EXIT_NOTHING_TO_DO;
+    int wroteRecord;
 
-    Begin(install, "SwitchOffRollback");
-    if (Marked(MARK_SWITCHED_OFF, name))
-        code = RunSwitch(RUN_SWITCH_ON, "", NULL);
+    Begin(install, action);
+    if (Marked(mark, name))
+        code = RunSwitch(run, name, &wroteRecord);
     else
         LogEvent(LOG_NOTHING_TO_UNDO);
     ClearMarks();
     LogNumber(LOG_EXIT, (unsigned)code);
     return ERROR_SUCCESS;
+}
+
+// Undoes the switch-off only where it wrote the record: a printer that was
+// switched off before the installation stays so, whatever its properties said.
+extern "C" UINT WINAPI SwitchOffRollback(MSIHANDLE install)
+{
+    return RollBack(install, "SwitchOffRollback", MARK_SWITCHED_OFF, RUN_SWITCH_ON);
 }
 
 extern "C" UINT WINAPI SwitchOn(MSIHANDLE install)
@@ -150,18 +159,7 @@ extern "C" UINT WINAPI SwitchOn(MSIHANDLE install)
 // A failed removal leaves the printer as it found it: switched off.
 extern "C" UINT WINAPI SwitchOnRollback(MSIHANDLE install)
 {
-    char name[PRINTER_NAME_SIZE];
-    int code = EXIT_NOTHING_TO_DO;
-    int wroteRecord;
-
-    Begin(install, "SwitchOnRollback");
-    if (Marked(MARK_SWITCHED_ON, name))
-        code = RunSwitch(RUN_SWITCH_OFF, name, &wroteRecord);
-    else
-        LogEvent(LOG_NOTHING_TO_UNDO);
-    ClearMarks();
-    LogNumber(LOG_EXIT, (unsigned)code);
-    return ERROR_SUCCESS;
+    return RollBack(install, "SwitchOnRollback", MARK_SWITCHED_ON, RUN_SWITCH_OFF);
 }
 
 // An immediate action after InstallFinalize: the one kind that may ask the
