@@ -21,7 +21,7 @@ SYSTEM_DLLS = {"kernel32.dll", "advapi32.dll"}
 # msi.dll is already there; a C runtime DLL would have to be there too, and
 # msvcrt.dll is not Microsoft's to promise.
 ACTION_DLLS = SYSTEM_DLLS | {"msi.dll"}
-ACTIONS = ["SwitchOff", "SwitchOffRollback", "SwitchOn"]
+ACTIONS = ["RestartIfSwitched", "SwitchOff", "SwitchOffRollback", "SwitchOn", "SwitchOnRollback"]
 
 # id, class atom, text, style, x, y, cx, cy
 DIALOGS = {
