@@ -30,7 +30,15 @@ install_missing() {
     # A mirror caught mid-sync fails one index or another; what the others
     # list may still be all that is missing.
     $SUDO apt-get update -qq || echo "setup: apt-get update failed for some index; installing from the others"
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null && return 0
+    # With one architecture's index of a suite missing, amd64 libraries can
+    # come from a newer suite than their i386 twins, which multiarch refuses
+    # ("held broken packages"). The release's own suite holds both.
+    local codename
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ -n "$codename" ] || return 1
+    echo "setup: the install failed; installing again from $codename alone (-t $codename)"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq -t "$codename" "${missing[@]}" >/dev/null
 }
 
 # The shipping build is a 32-bit program: it runs under Debian's 32-bit Wine.
