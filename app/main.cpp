@@ -98,7 +98,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     (void)previous;
     (void)showCommand;
     ReadCommandLine(commandLine, &options);
-    if (options.run != RUN_DIALOGS)
+    // Where nobody can see a window, a run without switches ends at once, as
+    // an unattended one that was given no switch it understands.
+    if (options.run != RUN_DIALOGS || !CanShowWindows())
         return RunUnattended(options, commandLine);
     // A person at the screen reads the outcome in the messages.
     ReportToScreen();

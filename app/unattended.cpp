@@ -8,6 +8,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "../platform/event_log.h"
 #include "../platform/report.h"
 #include "../registry/keys.h"
 #include "../registry/registry_ops.h"
@@ -193,27 +194,54 @@ static HANDLE OpenLog(const char *path)
     return log;
 }
 
+// Filtered on, as the Windows Installer's events are: a change or nothing to
+// do informs, a run that could not start warns, a failure is an error.
+static WORD EventType(int code)
+{
+    switch (code) {
+    case EXIT_NOTHING_TO_DO:
+    case EXIT_RESTART_NEEDED:
+    case EXIT_RESTARTING:
+        return EVENTLOG_INFORMATION_TYPE;
+    case EXIT_NO_PRINTER:
+    case EXIT_ALREADY_RUNNING:
+        return EVENTLOG_WARNING_TYPE;
+    default:
+        return EVENTLOG_ERROR_TYPE;
+    }
+}
+
 int RunUnattended(const RunOptions &options, const char *arguments)
 {
     HANDLE log = INVALID_HANDLE_VALUE;
-    int code;
+    int code = EXIT_BAD_COMMAND_LINE;
 
-    if (options.run == RUN_USAGE) {
+    if (options.run == RUN_USAGE && CanShowWindows()) {
         MessageBoxA(NULL, TEXT_USAGE, APP_TITLE, MB_ICONINFORMATION);
         return EXIT_NOTHING_TO_DO;
     }
-    // A log that does not open stops nothing, since the exit code tells the
-    // outcome all the same.
+    // A log that does not open stops nothing, since the exit code and the
+    // event tell the outcome all the same.
     if (options.log[0] != '\0')
         log = OpenLog(options.log);
     ReportUnattended(log, options.restart);
     LogStart(arguments);
-    if (options.run == RUN_BAD_COMMAND_LINE) {
+    switch (options.run) {
+    case RUN_DIALOGS:
+        // Nobody could answer the first dialog, and the run would wait for ever.
+        LogEvent(LOG_NO_ONE_TO_SEE_DIALOGS);
+        break;
+    case RUN_USAGE:
+        LogEvent(LOG_NO_ONE_TO_SEE_USAGE);
+        code = EXIT_NOTHING_TO_DO;
+        break;
+    case RUN_BAD_COMMAND_LINE:
         LogEvent(LOG_BAD_COMMAND_LINE);
-        code = EXIT_BAD_COMMAND_LINE;
-    } else {
+        break;
+    default:
         code = RunSwitch(options.run, options.printer, NULL);
     }
+    ReportRunEvent(EventType(code), (DWORD)code);
     LogNumber(LOG_EXIT, (unsigned)code);
     if (log != INVALID_HANDLE_VALUE)
         CloseHandle(log);

@@ -4,8 +4,10 @@
 
 #include "command_line.h"
 
-// A run with switches: no window, unless the usage is asked for. Returns the
-// exit code; arguments is the command line as given, for the log.
+// A run with switches, or one without where nobody can see a window: no
+// window, unless the usage is asked for where it can be seen. Ends with an
+// Application event. Returns the exit code; arguments is the command line as
+// given, for the log.
 int RunUnattended(const RunOptions &options, const char *arguments);
 
 // The switch-off (RUN_SWITCH_OFF, for the printer named or else the first

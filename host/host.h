@@ -121,6 +121,14 @@ void SetAnsiCodePage(UINT codePage);
 // The computer's name, as GetComputerNameA gives it, is always "BUHGALTERIYA-07",
 // MAX_COMPUTERNAME_LENGTH characters.
 
+// Application events reported, each "SOURCE TYPE ID" and a line end, then its one string in UTF-8.
+const std::vector<std::string> &ReportedEvents();
+// RegisterEventSourceA fails with this error from now on, as with the event
+// log service stopped (0: it succeeds, as for any source name).
+void RefuseEvents(DWORD error);
+// The process's window station is shown (after Reset) or not, as a service's.
+void SetWindowStationVisible(bool visible);
+
 // ---- The Windows Installer session of a custom action ----
 // The handle is a deferred, rollback or commit action's (after Reset), which
 // refuses every call Windows refuses it, or an immediate action's.

@@ -29,6 +29,8 @@ struct Kernel {
     std::map<HANDLE, std::string> openFiles;  // handle to path; a mutex to "mutex:" and its owner
     UINT ansiCodePage = 1251;
     uintptr_t nextHandle = 0x9000;
+    std::vector<std::string> events;
+    DWORD eventError = 0;
 };
 
 static Kernel &KernelState()
@@ -67,6 +69,16 @@ void LinkFile(const std::string &path, const std::string &target)
 void HardLinkFile(const std::string &path)
 {
     KernelState().hardLinked.insert(path);
+}
+
+const std::vector<std::string> &ReportedEvents()
+{
+    return KernelState().events;
+}
+
+void RefuseEvents(DWORD error)
+{
+    KernelState().eventError = error;
 }
 
 void SetAnsiCodePage(UINT codePage)
@@ -298,4 +310,25 @@ int WINAPI GetDateFormatA(LCID, DWORD, const SYSTEMTIME *time, LPCSTR picture, L
 int WINAPI GetTimeFormatA(LCID, DWORD, const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size)
 {
     return FormatTime(time, picture, text, size);
+}
+
+HANDLE WINAPI RegisterEventSourceA(LPCSTR, LPCSTR source)
+{
+    host::SetLastErrorCode(host::KernelState().eventError);
+    return host::KernelState().eventError != 0 ? nullptr : host::NewHandle(source);
+}
+
+BOOL WINAPI ReportEventW(HANDLE source, WORD type, WORD, DWORD id, PSID, WORD count, DWORD, const WCHAR **strings,
+                         LPVOID)
+{
+    char text[0x10000] = "";
+    WideCharToMultiByte(CP_UTF8, 0, count == 1 ? strings[0] : u"", -1, text, (int)sizeof text, nullptr, nullptr);
+    host::KernelState().events.push_back(host::KernelState().openFiles.at(source) + " " + std::to_string(type) + " "
+                                         + std::to_string(id) + "\n" + text);
+    return TRUE;
+}
+
+BOOL WINAPI DeregisterEventSource(HANDLE source)
+{
+    return host::CloseKernelHandle(source);
 }

@@ -74,6 +74,7 @@ struct Ui {
     DWORD tokenAccess = 0;
     DWORD lastError = 0;
     std::map<HWND, DLGPROC> procedures;
+    bool stationVisible = true;
 };
 
 Ui &State()
@@ -244,6 +245,11 @@ void Dialog::PressEscape()
 void ResetUi()
 {
     State() = Ui();
+}
+
+void SetWindowStationVisible(bool visible)
+{
+    State().stationVisible = visible;
 }
 
 void QueueDialog(DialogScript script)
@@ -478,6 +484,21 @@ BOOL WINAPI InitiateSystemShutdownExA(LPSTR machine, LPSTR message, DWORD timeou
                                                timeout, forceAppsClosed, rebootAfterShutdown });
     ui.lastError = error;
     return error == 0;
+}
+
+static HWINSTA const STATION = reinterpret_cast<HWINSTA>(0x5000);
+
+HWINSTA WINAPI GetProcessWindowStation()
+{
+    return STATION;
+}
+
+BOOL WINAPI GetUserObjectInformationA(HANDLE object, int index, void *information, DWORD size, LPDWORD)
+{
+    if (object != STATION || index != UOI_FLAGS || size < sizeof(USEROBJECTFLAGS))
+        return FALSE;
+    *static_cast<USEROBJECTFLAGS *>(information) = { TRUE, FALSE, host::State().stationVisible ? 1u : 0u };
+    return TRUE;
 }
 
 namespace host {

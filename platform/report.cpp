@@ -13,6 +13,11 @@ static HANDLE reportLog;
 static void (*installerLog)(const char *line);
 static int unattended;
 static int confirmAnswer;
+// The lines of an unattended run without their times, for the event that
+// ends it; kept until one does not fit, so the text has no gaps.
+static int keepingRunText;
+static char runText[RUN_TEXT_SIZE];
+static int runTextLength;
 
 // The program's own texts are code page 1251 bytes; names, paths and the
 // command line come in the system's ANSI code page, whatever its language.
@@ -21,6 +26,7 @@ enum { FIXED_TEXT_CODE_PAGE = 1251 };
 struct LogLine {
     char bytes[LOG_LINE_SIZE];
     int length;
+    int textStart;  // where the text begins after the date and time
 };
 
 void ReportUnattended(HANDLE log, int confirm)
@@ -31,6 +37,8 @@ void ReportUnattended(HANDLE log, int confirm)
     reportLog = log == INVALID_HANDLE_VALUE ? NULL : log;
     unattended = 1;
     confirmAnswer = confirm;
+    keepingRunText = 1;
+    runTextLength = 0;
     // Only a file that holds nothing yet starts with the mark: runs append
     // to one log, and a mark in the middle would read as a stray character.
     if (reportLog != NULL && GetFileSize(reportLog, NULL) == 0)
@@ -43,6 +51,7 @@ void ReportToInstaller(void (*write)(const char *line))
     installerLog = write;
     unattended = 1;
     confirmAnswer = 0;
+    keepingRunText = 0;
 }
 
 void ReportToScreen()
@@ -50,6 +59,7 @@ void ReportToScreen()
     reportLog = NULL;
     installerLog = NULL;
     unattended = 0;
+    keepingRunText = 0;
 }
 
 int IsUnattended()
@@ -57,14 +67,30 @@ int IsUnattended()
     return unattended;
 }
 
+int CanShowWindows()
+{
+    USEROBJECTFLAGS flags;
+    DWORD needed;
+
+    // Flags that cannot be read leave the windows as they always were.
+    return !GetUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags, &needed)
+           || (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+const char *RunText()
+{
+    runText[runTextLength] = '\0';
+    return runText;
+}
+
 // Starts a line with "2026-12-08 09:05:03 ", the same in every locale; false
-// without a log. Each call writes its part and a NUL, which gives way to a blank.
+// when the line goes nowhere. Each call writes its part and a NUL, which gives way to a blank.
 static int BeginLine(LogLine *line)
 {
     SYSTEMTIME now;
 
     line->length = 0;
-    if (reportLog == NULL && installerLog == NULL)
+    if (reportLog == NULL && installerLog == NULL && !keepingRunText)
         return 0;
     GetLocalTime(&now);
     if (GetDateFormatA(LOCALE_INVARIANT, 0, &now, "yyyy'-'MM'-'dd", line->bytes, 11) == 11
@@ -72,6 +98,7 @@ static int BeginLine(LogLine *line)
         line->bytes[10] = line->bytes[19] = ' ';
         line->length = 20;
     }
+    line->textStart = line->length;
     return 1;
 }
 
@@ -101,10 +128,29 @@ static void Append(LogLine *line, const char *text, UINT codePage)
     }
 }
 
+// Lines are joined by a line end; the NUL after the text is written by RunText.
+static void KeepRunText(const LogLine *line)
+{
+    const int size = line->length - line->textStart;
+    const int separator = runTextLength > 0 ? 2 : 0;
+
+    if (!keepingRunText || size > RUN_TEXT_SIZE - 1 - runTextLength - separator) {
+        keepingRunText = 0;
+        return;
+    }
+    if (separator) {
+        runText[runTextLength++] = '\r';
+        runText[runTextLength++] = '\n';
+    }
+    for (int i = 0; i < size; i++)
+        runText[runTextLength++] = line->bytes[line->textStart + i];
+}
+
 static void EndLine(LogLine *line)
 {
     DWORD written;
 
+    KeepRunText(line);
     // Room for the line end, or the NUL in its place, was kept free above.
     if (installerLog != NULL) {
         line->bytes[line->length] = '\0';
@@ -113,7 +159,8 @@ static void EndLine(LogLine *line)
     }
     line->bytes[line->length++] = '\r';
     line->bytes[line->length++] = '\n';
-    WriteFile(reportLog, line->bytes, (DWORD)line->length, &written, NULL);
+    if (reportLog != NULL)
+        WriteFile(reportLog, line->bytes, (DWORD)line->length, &written, NULL);
 }
 
 void LogEvent(const char *text, const char *detail, const char *name)

@@ -12,6 +12,9 @@
 // A line of the log, its line end included, is at most this long; a longer
 // one, such as one quoting a long command line, is cut where a character ends.
 enum { LOG_LINE_SIZE = 1024 };
+// The text of an unattended run's event holds this many bytes with its NUL:
+// room for the longest run's lines.
+enum { RUN_TEXT_SIZE = 12 * LOG_LINE_SIZE };
 
 // From here on the run is unattended: no window, messages go to `log` (an
 // open file, or INVALID_HANDLE_VALUE for none; an empty one is begun as UTF-8
@@ -26,6 +29,15 @@ void ReportToInstaller(void (*write)(const char *line));
 // Message boxes for a person at the screen, as a run without switches has.
 void ReportToScreen();
 int IsUnattended();
+
+// Whether a window of ours can be seen: false on a window station that is
+// not shown, as a service's or a scheduled task's that runs whether a user is
+// logged on or not, where a window waits for an answer nobody can give.
+int CanShowWindows();
+
+// The lines an unattended run has logged so far, without their times, joined
+// by line ends, in UTF-8: the facts of its log in one text.
+const char *RunText();
 
 // A failure, or a notice that there is nothing to do: OK only.
 void ShowError(const char *text);

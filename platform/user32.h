@@ -24,7 +24,10 @@
     X(BOOL, SetDlgItemTextA, (HWND dialog, int id, LPCSTR text), (dialog, id, text))                            \
     X(int, LoadStringA, (HINSTANCE instance, UINT id, LPSTR buffer, int size), (instance, id, buffer, size))    \
     X(int, MessageBoxA, (HWND owner, LPCSTR text, LPCSTR caption, UINT type), (owner, text, caption, type))     \
-    X(BOOL, ExitWindowsEx, (UINT flags, DWORD reason), (flags, reason))
+    X(BOOL, ExitWindowsEx, (UINT flags, DWORD reason), (flags, reason))                                         \
+    X(HWINSTA, GetProcessWindowStation, (), ())                                                                 \
+    X(BOOL, GetUserObjectInformationA, (HANDLE object, int index, PVOID information, DWORD size, LPDWORD needed), \
+      (object, index, information, size, needed))
 
 #define BRISVANE_USER32_DECLARE(result, name, parameters, arguments) result WINAPI Lazy##name parameters;
 BRISVANE_USER32_FUNCTIONS(BRISVANE_USER32_DECLARE)
@@ -42,6 +45,8 @@ BRISVANE_USER32_FUNCTIONS(BRISVANE_USER32_DECLARE)
 #define LoadStringA LazyLoadStringA
 #define MessageBoxA LazyMessageBoxA
 #define ExitWindowsEx LazyExitWindowsEx
+#define GetProcessWindowStation LazyGetProcessWindowStation
+#define GetUserObjectInformationA LazyGetUserObjectInformationA
 #endif
 
 #endif

@@ -19,6 +19,14 @@ inline constexpr char MARK_RESTART[] = "Restart";            // a switch changed
 inline constexpr char MARK_SWITCHED_OFF[] = "Switched Off";  // the switch-off found no record and wrote one
 inline constexpr char MARK_SWITCHED_ON[] = "Switched On";    // the switch-on began for this printer
 
+// The source of the Application events that unattended runs report. Event
+// Viewer finds an event's text through the source's message file: the .NET
+// Framework's, whose message for every ID is the event's first string alone,
+// stays where it is when a deployment tool deletes the copy of the program it ran.
+inline constexpr char EVENT_SOURCE_KEY[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Brisvane";
+inline constexpr char EVENT_MESSAGE_FILE_VALUE[] = "EventMessageFile";
+inline constexpr char EVENT_MESSAGE_FILE[] = "%SystemRoot%\\Microsoft.NET\\Framework\\v4.0.30319\\EventLogMessages.dll";
+
 // The status monitor's keys: maker key \ printer \ monitor key \ settings key.
 inline constexpr char MAKER_KEY[] = "SOFTWARE\\Merravin";
 inline constexpr char MAKER_PREFIX[] = "SOFTWARE\\Merravin\\";

@@ -54,6 +54,11 @@ inline constexpr char LOG_NOW_NO_RECORD[] = "Сейчас записи нет";
 inline constexpr char LOG_NOW_RECORD_UNREADABLE[] = "Сейчас запись есть, но не читается: HKLM\\";
 inline constexpr char LOG_EXIT[] = "Код завершения: ";
 inline constexpr char LOG_NOTHING_TO_UNDO[] = "Откатывать нечего";
+inline constexpr char LOG_EVENT_NOT_REPORTED[] = "Не удалось записать событие в журнал приложений, ошибка ";
+// A run without switches, or one asking for the usage, where nobody can see a window.
+inline constexpr char LOG_NO_ONE_TO_SEE_DIALOGS[] =
+    "Без параметров инсталлятор показывает окна, а здесь их некому увидеть: укажите /off или /on";
+inline constexpr char LOG_NO_ONE_TO_SEE_USAGE[] = "Справка не показана: здесь ее некому увидеть";
 
 // How the log names what was written or deleted; every path lies under
 // HKEY_LOCAL_MACHINE.

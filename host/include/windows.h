@@ -156,6 +156,16 @@ BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferSize);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
+// The window station's flags (UOI_FLAGS alone).
+typedef struct HWINSTA__ *HWINSTA;
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001L
+typedef struct USEROBJECTFLAGS {
+    BOOL fInherit, fReserved;
+    DWORD dwFlags;
+} USEROBJECTFLAGS;
+HWINSTA WINAPI GetProcessWindowStation();
+BOOL WINAPI GetUserObjectInformationA(HANDLE object, int index, void *information, DWORD size, LPDWORD needed);
 BOOL WINAPI InitiateSystemShutdownExA(LPSTR machine, LPSTR message, DWORD timeout, BOOL forceAppsClosed,
                                       BOOL rebootAfterShutdown, DWORD reason);
 
@@ -235,6 +245,16 @@ DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORM
                              PSID *group, PACL *dacl, PACL *sacl, PSECURITY_DESCRIPTOR *security);
 BOOL WINAPI IsWellKnownSid(PSID sid, WELL_KNOWN_SID_TYPE type);
 HLOCAL WINAPI LocalFree(HLOCAL memory);
+
+// The Application event log.
+#define EVENTLOG_ERROR_TYPE 0x0001
+#define EVENTLOG_WARNING_TYPE 0x0002
+#define EVENTLOG_INFORMATION_TYPE 0x0004
+#define KEY_SET_VALUE 0x0002
+HANDLE WINAPI RegisterEventSourceA(LPCSTR server, LPCSTR source);
+BOOL WINAPI ReportEventW(HANDLE source, WORD type, WORD category, DWORD id, PSID user, WORD stringCount,
+                         DWORD dataSize, const WCHAR **strings, LPVOID data);
+BOOL WINAPI DeregisterEventSource(HANDLE source);
 
 // Text conversion, the computer's name. Code pages 1251, 1252 and UTF-8
 // (CP_UTF8) convert to UTF-16, UTF-16 to UTF-8.

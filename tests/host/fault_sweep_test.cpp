@@ -114,6 +114,7 @@ int RunRoad(const Road &road, const std::vector<Fault> &faults, bool *hit = null
     host::Reset();
     AddPrinter(PRINTER, road.driver);
     host::SetValue(MAKER + "\\Other\\QUARVEN\\0.0", "TonerLow", REG_DWORD, TONER_LOW_ON);
+    host::SetValue(EVENT_SOURCE, "EventMessageFile", REG_EXPAND_SZ, EVENT_MESSAGE_FILE);
     if (road.recorded)
         SeedSwitchedOff(PRINTER);
     const std::vector<std::string> before = Keys();

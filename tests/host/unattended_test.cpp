@@ -106,6 +106,9 @@ enum Seed {
     UTF8_WINDOWS,                // Office; the ANSI code page is UTF-8
     LONGEST_NAME,                // one printer whose name is as long as a key name may be
     RECORD_NOT_A_NAME,           // TonerLow = 1 for Office; the record's value is the REG_DWORD 1
+    HIDDEN_STATION,              // Office; the window station is not shown, as a service's
+    EVENT_LOG_STOPPED,           // Office; no event can be reported
+    EVENT_SOURCE_ELSEWHERE,      // Office; the event source names a copy of the program as its message file
     STALE_RESTART,               // Office switched off; an installation that failed marked a restart
 };
 
@@ -164,6 +167,10 @@ void Plant(Seed seed)
         host::SetValue(SettingsKey("Office"), "TonerLow", REG_DWORD, TONER_LOW_ON);
         host::SetValue(RECORD, "Printer Name", REG_DWORD, TONER_LOW_ON);
     }
+    host::SetWindowStationVisible(seed != HIDDEN_STATION);
+    host::RefuseEvents(seed == EVENT_LOG_STOPPED ? 1722 : 0);  // RPC_S_SERVER_UNAVAILABLE
+    host::SetValue(EVENT_SOURCE, "EventMessageFile", REG_EXPAND_SZ,
+                   seed == EVENT_SOURCE_ELSEWHERE ? "%USERPROFILE%\\Downloads\\Brisvane.exe" : EVENT_MESSAGE_FILE);
     if (seed == STALE_RESTART) {
         SeedSwitchedOff("Office");
         host::SetValue("SOFTWARE\\BrisvaneInstallation", "Restart", REG_SZ, "");
@@ -204,7 +211,8 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
     const Outcome &o = GetParam();
     Plant(o.seed);
 
-    std::string arguments = o.arguments + " /log " + LOG;
+    // Without switches there is no log: the event is the one trace.
+    std::string arguments = o.arguments.empty() ? "" : o.arguments + " /log " + LOG;
     EXPECT_EQ(o.exitCode, WinMain(host::Instance(), nullptr, &arguments[0], 1));
 
     ExpectState(o.tonerLow, o.recorded);
@@ -230,8 +238,9 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
     }
 
     // UTF-8 with its byte order mark, each line cut where the line buffer
-    // ends, never inside a character, its line end kept.
-    std::string expected = "\xEF\xBB\xBF";
+    // ends, never inside a character, its line end kept. The event holds the
+    // same lines, but for the last, joined, its ID the exit code.
+    std::string expected = "\xEF\xBB\xBF", event;
     std::vector<std::string> lines = o.log;
     lines.insert(lines.begin(), u8"Запуск на BUHGALTERIYA-07: "
                                     + (o.seed == UTF8_WINDOWS ? arguments : Utf8Arguments(arguments)));
@@ -241,8 +250,17 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
         while (cut < line.size() + 20 && (line[cut - 20] & 0xC0) == 0x80)
             cut--;
         expected += ("2026-12-08 09:05:03 " + line).substr(0, cut) + "\r\n";
+        if (&line != &lines.back())
+            event += (event.empty() ? "" : "\r\n") + line.substr(0, cut - 20);
     }
-    EXPECT_EQ(expected, host::FileText(LOG));
+    EXPECT_EQ(arguments.empty() ? "" : expected, host::FileText(LOG));
+    EXPECT_EQ(EVENT_MESSAGE_FILE, host::GetValue(EVENT_SOURCE, "EventMessageFile")->data);
+    const int type = o.exitCode == 1603 || o.exitCode == 1639   ? EVENTLOG_ERROR_TYPE
+                     : o.exitCode == 1168 || o.exitCode == 1618 ? EVENTLOG_WARNING_TYPE
+                                                                : EVENTLOG_INFORMATION_TYPE;
+    const std::string reported = "Brisvane " + std::to_string(type) + " " + std::to_string(o.exitCode) + "\n" + event;
+    EXPECT_EQ(o.seed == EVENT_LOG_STOPPED ? std::vector<std::string>() : std::vector<std::string>{ reported },
+              host::ReportedEvents());
 }
 
 const std::string SETTINGS = "HKLM\\SOFTWARE\\Merravin\\Office\\QUARVEN";
@@ -350,7 +368,16 @@ INSTANTIATE_TEST_SUITE_P(
         Outcome{ "a mutex of that name without an owner", OWNERLESS_LOCK, "/off", 3010, true, "Office", 0,
                  Then({ LOCK_NOT_ADMINISTRATORS }, SWITCHED_OFF) },
         Outcome{ "command line not understood", OFFICE, "/off /on", 1639, false, nullptr, 0,
-                 { u8"Неверная командная строка (справка: /?)" } }),
+                 { u8"Неверная командная строка (справка: /?)" } },
+        // A service's window station: a dialog there would wait for ever.
+        Outcome{ "no switches where nobody can see a window", HIDDEN_STATION, "", 1639, false, nullptr, 0,
+                 { u8"Без параметров инсталлятор показывает окна, а здесь их некому увидеть: укажите /off или /on" } },
+        Outcome{ "usage where nobody can see it", HIDDEN_STATION, "/?", 0, false, nullptr, 0,
+                 { u8"Справка не показана: здесь ее некому увидеть" } },
+        Outcome{ "event log stopped", EVENT_LOG_STOPPED, "/off", 3010, true, "Office", 0,
+                 Then(SWITCHED_OFF, u8"Не удалось записать событие в журнал приложений, ошибка 1722") },
+        Outcome{ "event source of another message file", EVENT_SOURCE_ELSEWHERE, "/off", 3010, true, "Office", 0,
+                 Then(SWITCHED_OFF, u8"Записано: HKLM\\" + EVENT_SOURCE + "\\EventMessageFile") }),
     [](const auto &info) {
         std::string name;
         for (const char *c = info.param.name; *c != '\0'; c++)
