@@ -52,6 +52,7 @@ struct RegCall {
     DWORD size;            // size in bytes passed in (query: capacity, set: data size, enum: capacity)
     DWORD access;          // samDesired of opens and creates
     LONG result;
+    DWORD options = 0;     // of creates: REG_OPTION_VOLATILE for a key gone at the next restart
 };
 const std::vector<RegCall> &RegCalls();
 int CountCalls(const std::string &function);
@@ -189,6 +190,10 @@ struct DialogRecord {
 };
 const std::vector<DialogRecord> &Dialogs();
 int UnscriptedDialogs();
+
+// What SetDllDirectoryA was last given: "(null)" for NULL, "(none)" before
+// any call. The host's kernel32 has no SetDefaultDllDirectories.
+const std::string &DllDirectory();
 
 // The module handle that tests pass to WinMain; LoadStringA knows its strings.
 HINSTANCE Instance();

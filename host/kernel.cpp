@@ -31,6 +31,7 @@ struct Kernel {
     uintptr_t nextHandle = 0x9000;
     std::vector<std::string> events;
     DWORD eventError = 0;
+    std::string dllDirectory = "(none)";
 };
 
 static Kernel &KernelState()
@@ -79,6 +80,11 @@ const std::vector<std::string> &ReportedEvents()
 void RefuseEvents(DWORD error)
 {
     KernelState().eventError = error;
+}
+
+const std::string &DllDirectory()
+{
+    return KernelState().dllDirectory;
 }
 
 void SetAnsiCodePage(UINT codePage)
@@ -331,4 +337,10 @@ BOOL WINAPI ReportEventW(HANDLE source, WORD type, WORD, DWORD id, PSID, WORD co
 BOOL WINAPI DeregisterEventSource(HANDLE source)
 {
     return host::CloseKernelHandle(source);
+}
+
+BOOL WINAPI SetDllDirectoryA(LPCSTR pathName)
+{
+    host::KernelState().dllDirectory = pathName != nullptr ? pathName : "(null)";
+    return TRUE;
 }

@@ -1,5 +1,5 @@
 // The DLL loader of the host layer. The host runs no Windows DLLs, so there
-// is no module to find and no search path to change.
+// is no module to find; the search path is recorded with the kernel's objects.
 #include <windows.h>
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName)
@@ -12,10 +12,4 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName)
 {
     (void)module, (void)procName;
     return nullptr;
-}
-
-BOOL WINAPI SetDllDirectoryA(LPCSTR pathName)
-{
-    (void)pathName;
-    return TRUE;
 }

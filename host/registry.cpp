@@ -379,8 +379,9 @@ LONG WINAPI RegOpenKeyExA(HKEY parent, LPCSTR subKey, DWORD options, REGSAM desi
 LONG WINAPI RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
                             REGSAM desired, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
-    (void)reserved, (void)className, (void)options, (void)security;
+    (void)reserved, (void)className, (void)security;
     CallScope scope("RegCreateKeyExA", host::Describe(parent, subKey), "", 0, desired);
+    scope.call.options = options;
     if (scope.faulted)
         return scope.Done(0);
     std::shared_ptr<host::Key> key;

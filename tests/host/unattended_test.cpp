@@ -106,6 +106,8 @@ enum Seed {
     UTF8_WINDOWS,                // Office; the ANSI code page is UTF-8
     LONGEST_NAME,                // one printer whose name is as long as a key name may be
     RECORD_NOT_A_NAME,           // TonerLow = 1 for Office; the record's value is the REG_DWORD 1
+    RECORD_PATH,                 // the same, the record's value the text a\b
+    RECORD_WITHOUT_VALUE,        // the same, the record's key without its value
     HIDDEN_STATION,              // Office; the window station is not shown, as a service's
     EVENT_LOG_STOPPED,           // Office; no event can be reported
     EVENT_SOURCE_ELSEWHERE,      // Office; the event source names a copy of the program as its message file
@@ -163,10 +165,13 @@ void Plant(Seed seed)
         host::SetAnsiCodePage(65001);
     if (seed == LONGEST_NAME)
         AddPrinter(LONGEST, "CORVANA 5d");
-    if (seed == RECORD_NOT_A_NAME) {
+    if (seed >= RECORD_NOT_A_NAME && seed <= RECORD_WITHOUT_VALUE) {
         host::SetValue(SettingsKey("Office"), "TonerLow", REG_DWORD, TONER_LOW_ON);
-        host::SetValue(RECORD, "Printer Name", REG_DWORD, TONER_LOW_ON);
+        host::CreateKey(RECORD);
     }
+    if (seed == RECORD_NOT_A_NAME || seed == RECORD_PATH)
+        host::SetValue(RECORD, "Printer Name", seed == RECORD_PATH ? REG_SZ : REG_DWORD,
+                       seed == RECORD_PATH ? "a\\b" : TONER_LOW_ON);
     host::SetWindowStationVisible(seed != HIDDEN_STATION);
     host::RefuseEvents(seed == EVENT_LOG_STOPPED ? 1722 : 0);  // RPC_S_SERVER_UNAVAILABLE
     host::SetValue(EVENT_SOURCE, "EventMessageFile", REG_EXPAND_SZ,
@@ -216,6 +221,8 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
     EXPECT_EQ(o.exitCode, WinMain(host::Instance(), nullptr, &arguments[0], 1));
 
     ExpectState(o.tonerLow, o.recorded);
+    // "" takes the working folder out of the search; NULL would put it back.
+    EXPECT_EQ("", host::DllDirectory());
     for (const std::string &lock : host::CreatedMutexes())
         EXPECT_EQ(std::string(MUTEX) + " O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)", lock);
     // The local computer, at once, without a message and without closing
@@ -354,6 +361,11 @@ INSTANTIATE_TEST_SUITE_P(
         // It names nothing to switch on, and kept it would fail every later run.
         Outcome{ "switch-on of a record that names no printer", RECORD_NOT_A_NAME, "/on /restart", 0, true, nullptr, 0,
                  RECORD_NAMES_NO_PRINTER },
+        // Neither a path nor a missing value is a printer's name.
+        Outcome{ "switch-on of a record that names a path", RECORD_PATH, "/on", 0, true, nullptr, 0,
+                 RECORD_NAMES_NO_PRINTER },
+        Outcome{ "switch-on of a record without its value", RECORD_WITHOUT_VALUE, "/on", 0, true, nullptr, 0,
+                 RECORD_NAMES_NO_PRINTER },
         Outcome{ "switch-on without a record", OFFICE, "/on /restart", 0, false, nullptr, 0,
                  { u8"Нет записи HKLM\\SOFTWARE\\Brisvane" } },
         Outcome{ "another run holds the mutex", ANOTHER_RUN, "/off", 1618, false, nullptr, 0,
@@ -440,6 +452,11 @@ TEST_P(PackageAction, TakesTheUnattendedRoadAndLogsIntoTheInstallersLog)
     }
 
     ExpectState(a.tonerLow, a.recorded);
+    // The marks die with the restart, and a rollback takes its own away.
+    for (const host::RegCall &call : host::RegCalls())
+        EXPECT_TRUE(call.function != "RegCreateKeyExA" || call.path != "SOFTWARE\\BrisvaneInstallation"
+                    || call.options == REG_OPTION_VOLATILE);
+    EXPECT_TRUE(a.rollback == nullptr || host::ValueNames("SOFTWARE\\BrisvaneInstallation").empty());
     EXPECT_EQ(a.rebootAtEnd, host::RebootAtEnd());
     EXPECT_TRUE(host::RestartRequests().empty());
     EXPECT_EQ(expected, host::InstallerLog());

@@ -36,6 +36,22 @@ mkdir "$tmp/sha1"
 printf '#!/bin/sh\nfor a; do shift; [ "$a" = sha256 ] && a=sha1; set -- "$@" "$a"; done\nexec "%s" "$@"\n' \
     "$tmp/shims/osslsigncode" >"$tmp/sha1/osslsigncode"
 chmod +x "$tmp/sha1/osslsigncode"
+# One that nests a SHA-1 signature beside the SHA-256 one, as files dual-signed for older Windows carry.
+mkdir "$tmp/dual"
+cat >"$tmp/dual/osslsigncode" <<'EOF'
+#!/bin/bash
+real=${0%/dual/osslsigncode}/shims/osslsigncode
+[ "$1" = sign ] && pass=$(mktemp) || exec "$real" "$@"
+args=("$@") nested=()
+for i in "${!args[@]}"; do
+    case ${args[i]} in -readpass) cat "${args[i + 1]}" >"$pass" && args[i + 1]=$pass ;; -out) out=${args[i + 1]} ;; esac
+done
+for i in "${!args[@]}"; do
+    case ${args[i - 1]}:${args[i]} in -in:*) nested+=("$out") ;; -out:*) nested+=("$out.nested") ;; *:sha256) nested+=(sha1) ;; *) nested+=("${args[i]}") ;; esac
+done
+"$real" "${args[@]}" && "$real" "${nested[@]}" -nest && mv "$out.nested" "$out"
+EOF
+chmod +x "$tmp/dual/osslsigncode"
 
 # make_cert NAME EXTENSIONS START END [ISSUER]: a certificate in NAME.pem,
 # self-signed or issued by ISSUER, and with its key in NAME.pfx. openssl ca
@@ -236,6 +252,7 @@ refusals=(
     "timestamp|signing failed|$pfx|BRISVANE_TIMESTAMP_URL=http://127.0.0.1:9/"
     "timestamp-root|time stamp of Brisvane.exe does not verify|$pfx|BRISVANE_TIMESTAMP_CA=$tmp/good.pem"
     "sha1|made with SHA1, not SHA-256|$pfx|PATH=$tmp/sha1:$tmp/shims:$PATH"
+    "sha1-beside|made with SHA1 SHA256, not SHA-256|$pfx|PATH=$tmp/dual:$tmp/shims:$PATH"
     "both-roads|not both|$pfx|$token"
     "no-timestamp|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL="
     "not-by-name|needs a time stamp|$pfx|BRISVANE_TIMESTAMP_URL=|BRISVANE_ALLOW_NO_TIMESTAMP=yes"
