@@ -8,6 +8,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$root/build/static
 tidy=${CLANG_TIDY:-clang-tidy-14}
 cd "$root"
+python3 tests/static/links.py  # every relative link in README.md, CHANGELOG.md and docs/*.md leads to a file and heading
 
 for arch in i686 x86_64; do
     cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
