@@ -7,6 +7,7 @@
 //   run ANSWER...           runs the installer: enter, escape, ok, cancel
 //   run-brief ANSWER...     the same, printing only each dialog's title and kind
 //   unattended ARGUMENT...  runs it with these arguments, quoted where they hold a blank
+//   unseen [ARGUMENT...]    the same on a window station made without WSF_VISIBLE
 //   msiexec ARGUMENT...     runs msiexec so, a NAME=VALUE as NAME="VALUE" where it
 //                           holds a blank, and prints its windows and exit code
 //   hold-mutex NAME [SDDL]  holds a named mutex, as another run would, with the
@@ -35,6 +36,7 @@
 //   snapshot NAME PATH      keeps a dump to compare later
 //   compare NAME NAME       prints how two snapshots differ
 //   restarts                prints the restart requests made so far
+//   events                  has the events reported from here on printed after the calls
 //   echo TEXT...            prints the text, for headings
 // Paths are under HKEY_LOCAL_MACHINE. Usage: driver INSTALLER [SHOT_DIR] < case
 #include "driver.h"
@@ -363,13 +365,13 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
             return false;
         }
         return RunInstaller(options, answers, verb == "run-brief");
-    } else if (verb == "unattended") {
+    } else if (verb == "unattended" || verb == "unseen") {
         std::string arguments;
         for (size_t i = 1; i < w.size(); i++) {
             bool quote = w[i].empty() || w[i].find(' ') != std::string::npos;
             arguments += (i > 1 ? " " : "") + (quote ? "\"" + w[i] + "\"" : w[i]);
         }
-        return RunUnattended(options, Wide(arguments));
+        return verb == "unseen" ? RunUnseen(options, Wide(arguments)) : RunUnattended(options, Wide(arguments));
     } else if (verb == "msiexec") {
         std::string arguments;
         for (size_t i = 1; i < w.size(); i++) {
@@ -424,6 +426,8 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
         for (size_t i = 1; i < w.size(); i++)
             text += (i > 1 ? " " : "") + w[i];
         Print("%s", text.c_str());
+    } else if (verb == "events" && w.size() == 1) {
+        TraceMark("e2e: events from here\n");
     } else if (verb == "restarts" && w.size() == 1) {
         PrintRestartRequests();
     } else {

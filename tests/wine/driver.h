@@ -44,8 +44,12 @@ bool RunInstaller(const RunOptions &options, const std::vector<Answer> &answers,
 // Starts the installer with these arguments and no one to answer it; prints
 // every window of its process that shows, and the exit code.
 bool RunUnattended(const RunOptions &options, const std::wstring &arguments);
+// The same on a window station that nobody sees, as a service's.
+bool RunUnseen(const RunOptions &options, const std::wstring &arguments);
 // Runs msiexec with these arguments in the same way; its exit code in full.
 bool RunMsiexec(const std::wstring &arguments);
+// Writes a line into Wine's trace, between the lines of the runs around it.
+void TraceMark(const char *line);
 // Waits for started restart helpers to finish and prints the requests logged.
 void PrintRestartRequests();
 

@@ -14,8 +14,8 @@
 #                               its rollbacks and its versioned program stand on
 
 # The calls whose arguments the tests check: the size given for the patch
-# record and the restart requests.
-E2E_RELAY_CALLS="RegSetValueExA;ExitWindowsEx;InitiateSystemShutdownExA"
+# record, the restart requests and the events reported.
+E2E_RELAY_CALLS="RegSetValueExA;ExitWindowsEx;InitiateSystemShutdownExA;ReportEventW"
 
 # A restart request runs wineboot.exe from the system directory of the
 # requesting program's own architecture: for a 32-bit program in a 64-bit
@@ -82,6 +82,27 @@ e2e_calls() {
                 ;;
             esac
         done
+    # The events reported after the driver's mark: each one's type and ID from
+    # the relay trace, then from Wine's eventlog channel (trace, warn or err by
+    # its type) the first two lines of its text, the computer's name masked and
+    # the second line cut to 40 characters, since the channel cuts the text at
+    # about 290 bytes of its escaped form.
+    python3 - "$1" <<'EOF'
+import re, sys
+shown, escapes = False, {"r": "\r", "n": "\n", "t": "\t"}
+for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
+    shown = shown or line.startswith("e2e: events from here")
+    call = re.search(r":Call advapi32\.ReportEventW\([0-9a-f]+,([0-9a-f]+),[0-9a-f]+,([0-9a-f]+),", line)
+    event = re.search(r":(trace|warn|err):eventlog:ReportEventW L\"(.*?)\"(\.\.\.)?$", line.rstrip())
+    if shown and call:
+        print("call ReportEventW type %d id %d" % (int(call[1][-8:], 16), int(call[2][-8:], 16)))
+    if shown and event:
+        text = re.sub(r"\\([0-9a-f]{4}|.)", lambda e: chr(int(e[1], 16)) if len(e[1]) == 4 else escapes.get(e[1], e[1]),
+                      event[2])
+        lines = re.sub(r"^(Запуск на )[^:]*:", r"\1<computer>:", text).split("\r\n")
+        for text_line in [lines[0]] + [rest[:40] for rest in lines[1:2]]:
+            print(("event %s: %s" % (event[1], text_line)).rstrip())
+EOF
     # Windows Installer refuses MsiSetMode to an action run from the script
     # (type bit 0x400: deferred, rollback or commit), though Wine allows it;
     # each call is put down to the custom action last started, and both of

@@ -191,7 +191,7 @@ run_case() {
         sed '1,/^== expected$/d' "$file" >"$out.expected"
         # The installer package's case also traces the Windows Installer, whose
         # custom actions and MsiSetMode calls e2e_calls reads.
-        local trace=-all,+relay,+loaddll limit=120
+        local trace=-all,+relay,+loaddll,+eventlog limit=120
         [[ "$msi_cases" != *" $name "* ]] || trace+=${BRISVANE_E2E_MSI_TRACE-,+msi} limit=900
         WINEPREFIX=$prefix WINEDEBUG=$trace timeout $limit "$loader" "$root/build/$arch/tests/wine/brisvane_driver.exe" \
             "$(windows_path "$installer")" <"$out.script" >"$out.transcript" 2>"$out.stderr"

@@ -368,16 +368,18 @@ static BOOL CALLBACK CollectShown(HWND window, LPARAM param)
 
 // Written straight to the handle that Wine's trace goes to, past the C
 // runtime's buffer, so that it lands between the lines of the runs around it.
-static void TraceMark(const char *line)
+void TraceMark(const char *line)
 {
     DWORD written;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, (DWORD)strlen(line), &written, NULL);
 }
 
-// Starts program with these arguments and no one to answer it, watches for
-// every window of its process until it ends, and prints them and the exit
-// code. A run for longer than timeout is ended and fails.
-static bool RunQuiet(const std::wstring &program, const std::wstring &arguments, DWORD timeout, bool marked)
+// Starts program with these arguments and no one to answer it, on desktop
+// where one is named, watches for every window of its process until it ends,
+// and prints them and the exit code. A run for longer than timeout is ended
+// and fails.
+static bool RunQuiet(const std::wstring &program, const std::wstring &arguments, DWORD timeout, bool marked,
+                     wchar_t *desktop = NULL)
 {
     STARTUPINFOW startup = {};
     PROCESS_INFORMATION process;
@@ -387,6 +389,7 @@ static bool RunQuiet(const std::wstring &program, const std::wstring &arguments,
     bool ok = true;
 
     startup.cb = sizeof startup;
+    startup.lpDesktop = desktop;
     // Marks the run in Wine's trace, which the installer's process shares:
     // tests/wine/lib.sh looks between the marks for a user32 loaded.
     if (marked)
@@ -424,6 +427,26 @@ static bool RunQuiet(const std::wstring &program, const std::wstring &arguments,
 bool RunUnattended(const RunOptions &options, const std::wstring &arguments)
 {
     return RunQuiet(options.installer, arguments, DIALOG_TIMEOUT_MS, true);
+}
+
+// A window station made without WSF_VISIBLE, as a service's, with its desktop;
+// made once, from the driver's own station, to which it returns.
+bool RunUnseen(const RunOptions &options, const std::wstring &arguments)
+{
+    static wchar_t desktop[] = L"Unseen\\Default";
+    static HWINSTA station;
+    if (station == NULL) {
+        HWINSTA own = GetProcessWindowStation();
+        station = CreateWindowStationW(L"Unseen", 0, WINSTA_ALL_ACCESS, NULL);
+        bool made = station != NULL && SetProcessWindowStation(station)
+                    && CreateDesktopW(L"Default", NULL, NULL, 0, GENERIC_ALL, NULL) != NULL;
+        if (!SetProcessWindowStation(own) || !made) {
+            Print("error: no desktop on a window station of its own (error %lu)", GetLastError());
+            return false;
+        }
+    }
+    // Not marked: the run loads user32 to learn that no window can be seen.
+    return RunQuiet(options.installer, arguments, DIALOG_TIMEOUT_MS, false, desktop);
 }
 
 // The msiexec of the driver's own architecture, as a deployment tool starts
