@@ -96,6 +96,7 @@ public:
 private:
     static const char *Name(benchmark::BigO complexity)
     {
+        // clang-format off
         switch (complexity) {
         case benchmark::o1: return "1";
         case benchmark::oN: return "N";
@@ -105,16 +106,19 @@ private:
         case benchmark::oNLogN: return "N log N";
         default: return "?";
         }
+        // clang-format on
     }
 
     static double Scale(benchmark::TimeUnit unit)
     {
+        // clang-format off
         switch (unit) {
         case benchmark::kNanosecond: return 1e9;
         case benchmark::kMicrosecond: return 1e6;
         case benchmark::kMillisecond: return 1e3;
         default: return 1;
         }
+        // clang-format on
     }
 };
 

@@ -334,11 +334,13 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
     Live live{ &dialog, {} };
     for (const TemplateControl &t : found->controls) {
         bool tabStop = t.kind == PUSH || t.kind == COMBO_SORTED;
+        // clang-format off
         dialog.controls.push_back(Control{ t.id, t.kind == PUSH || t.kind == RADIO || t.kind == RADIO_GROUP_START
                                                          || t.kind == GROUP_BOX
                                                      ? "Button"
                                                      : t.kind == STATIC ? "Static" : "ComboBox",
                                            t.text, tabStop, true, BST_UNCHECKED, {}, CB_ERR });
+        // clang-format on
         live.kinds.push_back(t.kind);
     }
     ui.dialogs[dialog.hwnd] = live;

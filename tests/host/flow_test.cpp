@@ -184,6 +184,7 @@ TEST_P(Roads, EndWithTheirOutcomeAndExitCodeZero)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , Roads,
     ::testing::Values(
@@ -213,3 +214,4 @@ INSTANTIATE_TEST_SUITE_P(
         Road{ "SwitchOnDeleteRefused", SWITCHED_OFF_STATE, NOT_SHOWN, {}, "RegDeleteKeyA", "0.0",
               { { SWITCH_ON_FAILED, 0x10 } }, false, true, true }),
     [](const auto &info) { return std::string(info.param.name); });
+// clang-format on

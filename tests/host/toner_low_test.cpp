@@ -174,6 +174,7 @@ TEST_P(TonerLowRemove, EndsWithoutTheSettingsKeyOrKeepsTheRecord)
 // Letters as in Deletions and KeysLeft. Once the settings key is gone, by this
 // removal or before it, the switch-on stands; the keys above it go only where
 // the platform allows.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, TonerLowRemove,
     ::testing::Values(
@@ -213,6 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                         host::CreateKey(SettingsKey("Net\\Lab"));
                     },
                     0, "", "MPQS", true }));
+// clang-format on
 
 TEST_F(TonerLowTest, RemoveTakesARecordOf255Characters)
 {

@@ -46,6 +46,7 @@ TEST_P(CommandLine, ReadsSwitchesAndWordsAsWindowsToolsWriteThem)
 
 const std::string LONG_NAME(255, 'x');
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , CommandLine,
     ::testing::Values(
@@ -75,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         Parse{ "/off /printer " + LONG_NAME + "y", RUN_BAD_COMMAND_LINE, false, "", "" },
         Parse{ "/off /log C:\\" + std::string(300, 'l'), RUN_BAD_COMMAND_LINE, false, "", "" },
         Parse{ "/off " + std::string(40000, '\\') + "\"", RUN_BAD_COMMAND_LINE, false, "", "" }));
+// clang-format on
 
 // ---- Outcomes ----
 
@@ -279,10 +281,12 @@ const std::vector<std::string> SWITCHED_OFF = {
 };
 
 // And what a switch-on of Office writes.
+// clang-format off
 const std::vector<std::string> SWITCHED_ON = { u8"Принтер: Office", u8"Удалено: " + SETTINGS + "\\0.0",
                                                u8"Удалено: " + SETTINGS, u8"Удалено: HKLM\\SOFTWARE\\Merravin\\Office",
                                                u8"Удалено: HKLM\\SOFTWARE\\Brisvane",
                                                u8"Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы" };
+// clang-format on
 
 std::vector<std::string> Then(std::vector<std::string> lines, const std::string &more)
 {
@@ -299,6 +303,7 @@ const std::vector<std::string> RECORD_NAMES_NO_PRINTER = {
 };
 const std::string LOCK_NOT_ADMINISTRATORS = u8"Блокировка создана не администратором и не учитывается: Global\\BrisvaneRun";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , Unattended,
     ::testing::Values(
@@ -396,6 +401,7 @@ INSTANTIATE_TEST_SUITE_P(
             name += isalnum((unsigned char)*c) ? *c : '_';
         return name;
     });
+// clang-format on
 
 // ---- The installer package's custom actions ----
 
@@ -466,6 +472,7 @@ const std::vector<std::string> OTHER_PRINTER_RECORDED = { u8"Принтер: Off
                                                            u8"Сообщения отключены для другого принтера: Studio",
                                                            u8"Сейчас нет TonerLow: Office", u8"Сейчас в записи: Studio" };
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , PackageAction,
     ::testing::Values(
@@ -509,6 +516,7 @@ INSTANTIATE_TEST_SUITE_P(
             name += isalnum((unsigned char)*c) ? *c : '_';
         return name;
     });
+// clang-format on
 
 TEST_F(HostTest, UsageIsTheOneWindowAndALogThatDoesNotOpenStopsNothing)
 {

@@ -153,10 +153,12 @@ static std::vector<std::string> Words(const std::string &line)
 
 static bool ParseAnswers(const std::vector<std::string> &words, std::vector<Answer> &answers)
 {
+    // clang-format off
     static const struct { const char *word; Answer answer; } table[] = {
         { "enter", ANSWER_ENTER }, { "escape", ANSWER_ESCAPE },
         { "ok", ANSWER_CLICK_OK }, { "cancel", ANSWER_CLICK_CANCEL },
     };
+    // clang-format on
     for (size_t i = 1; i < words.size(); i++) {
         bool known = false;
         for (const auto &row : table) {

@@ -52,6 +52,7 @@ bool DeleteTree(const std::string &path)
 
 static const char *TypeName(DWORD type)
 {
+    // clang-format off
     switch (type) {
     case REG_NONE: return "REG_NONE";
     case REG_SZ: return "REG_SZ";
@@ -62,6 +63,7 @@ static const char *TypeName(DWORD type)
     case REG_QWORD: return "REG_QWORD";
     default: return "REG_?";
     }
+    // clang-format on
 }
 
 // One line per value: name, type, size and bytes as RegEnumValueA returns

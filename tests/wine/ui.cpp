@@ -230,12 +230,14 @@ static bool Click(HWND dialog, int id)
 
 static const char *AnswerName(Answer answer)
 {
+    // clang-format off
     switch (answer) {
     case ANSWER_ENTER: return "enter";
     case ANSWER_ESCAPE: return "escape";
     case ANSWER_CLICK_OK: return "click OK";
     default: return "click Cancel";
     }
+    // clang-format on
 }
 
 static bool WaitGone(HWND dialog)
