@@ -163,7 +163,9 @@ int main(int argc, char **argv)
     if (product.count(100) && product.count(10000)) {
         double spread = (product.at(10000) / 10000) / (product.at(100) / 100);
         std::printf("  time per printer at 10000 / at 100: %.2f, %s   goal: linear (about 1.00)\n", spread,
-                    spread < 0.67 ? "less than linear" : spread <= 1.5 ? "linear   ok" : "MORE THAN LINEAR");
+                    spread < 0.67   ? "less than linear"
+                    : spread <= 1.5 ? "linear   ok"
+                                    : "MORE THAN LINEAR");
     }
     std::printf("  best fit by Google Benchmark: FindSupportedPrinter O(%s), bare walk O(%s)\n",
                 collector.fits["FindSupportedPrinter"].c_str(), collector.fits["bare walk"].c_str());

@@ -228,8 +228,8 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
     if (path == nullptr)
         return FALSE;
     *information = BY_HANDLE_FILE_INFORMATION{};
-    information->dwFileAttributes =
-        host::KernelState().links.count(*path) ? FILE_ATTRIBUTE_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL;
+    information->dwFileAttributes = host::KernelState().links.count(*path) ? FILE_ATTRIBUTE_REPARSE_POINT
+                                                                           : FILE_ATTRIBUTE_NORMAL;
     information->nFileSizeLow = (DWORD)host::KernelState().files[*path].size();
     information->nNumberOfLinks = host::KernelState().hardLinked.count(*path) ? 2 : 1;
     return TRUE;

@@ -182,10 +182,10 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WC
     }
     for (int i = 0; size != 0 && i < length; i++) {
         unsigned char c = (unsigned char)text[i];
-        wide[i] = c < 0x80                       ? c
-                  : codePage == 1251             ? CP1251_HIGH[c - 0x80]
-                  : c < 0xA0                     ? CP1252_80_9F[c - 0x80]
-                                                 : (char16_t)c;
+        wide[i] = c < 0x80           ? c
+                  : codePage == 1251 ? CP1251_HIGH[c - 0x80]
+                  : c < 0xA0         ? CP1252_80_9F[c - 0x80]
+                                     : (char16_t)c;
     }
     return length;
 }

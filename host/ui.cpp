@@ -35,7 +35,9 @@ const std::vector<Template> &Templates()
 {
     static const std::vector<Template> templates = {
         { IDD_NOTICE,
-          { { IDOK, PUSH, TEXT_OK }, { IDCANCEL, PUSH, TEXT_CANCEL }, { -1, GROUP_BOX, "" },
+          { { IDOK, PUSH, TEXT_OK },
+            { IDCANCEL, PUSH, TEXT_CANCEL },
+            { -1, GROUP_BOX, "" },
             { IDC_NOTICE_TEXT, STATIC, "" } } },
         { IDD_ACTION,
           { { IDOK, PUSH, TEXT_OK },
@@ -314,8 +316,7 @@ HINSTANCE Instance()
 
 }  // namespace host
 
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,
-                               LPARAM initParam)
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure, LPARAM initParam)
 {
     using namespace host;
     int templateId = (int)reinterpret_cast<uintptr_t>(templateName);
@@ -461,8 +462,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         answer = ui.answers.front();
         ui.answers.pop_front();
     }
-    ui.messageBoxes.push_back(host::MessageBoxRecord{ owner != nullptr, text ? text : "", caption ? caption : "",
-                                                      type, answer });
+    ui.messageBoxes.push_back(
+        host::MessageBoxRecord{ owner != nullptr, text ? text : "", caption ? caption : "", type, answer });
     return answer;
 }
 
@@ -481,9 +482,9 @@ BOOL WINAPI InitiateSystemShutdownExA(LPSTR machine, LPSTR message, DWORD timeou
 {
     host::Ui &ui = host::State();
     DWORD error = ui.restartError != 0 ? ui.restartError : ui.shutdownPrivilege ? 0 : ERROR_PRIVILEGE_NOT_HELD;
-    ui.restarts.push_back(host::RestartRecord{ 0, reason, ui.shutdownPrivilege, error == 0,
-                                               "InitiateSystemShutdownExA", machine != nullptr || message != nullptr,
-                                               timeout, forceAppsClosed, rebootAfterShutdown });
+    ui.restarts.push_back(host::RestartRecord{ 0, reason, ui.shutdownPrivilege, error == 0, "InitiateSystemShutdownExA",
+                                               machine != nullptr || message != nullptr, timeout, forceAppsClosed,
+                                               rebootAfterShutdown });
     ui.lastError = error;
     return error == 0;
 }

@@ -191,8 +191,8 @@ std::vector<std::string> UninstallEntries()
                                        RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6432KEY, &type, text, &size);
             memcpy(&number, text, sizeof number);
             std::string shown = result != ERROR_SUCCESS ? "absent"
-                                : type == REG_DWORD    ? std::to_string(number)
-                                                       : Quoted(Utf8(text));
+                                : type == REG_DWORD     ? std::to_string(number)
+                                                        : Quoted(Utf8(text));
             lines.push_back("  " + Utf8(value) + " " + shown);
         }
     }
