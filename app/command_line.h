@@ -18,9 +18,9 @@ enum { LOG_PATH_SIZE = 260 };
 
 struct RunOptions {
     int run;
-    int restart;                       // /restart: restart after a change
-    char printer[PRINTER_NAME_SIZE];   // /printer: empty for the first supported one
-    char log[LOG_PATH_SIZE];           // /log: empty for none; kept where a later word was not understood
+    int restart;                      // /restart: restart after a change
+    char printer[PRINTER_NAME_SIZE];  // /printer: empty for the first supported one
+    char log[LOG_PATH_SIZE];          // /log: empty for none; kept where a later word was not understood
 };
 
 // Reads the arguments (the command line without the program's name, as

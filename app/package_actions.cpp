@@ -53,8 +53,9 @@ static void Mark(const char *mark, const char *name)
 {
     HKEY key;
 
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, INSTALLATION_KEY, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
-                        &key, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, INSTALLATION_KEY, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &key,
+                        NULL)
+        != ERROR_SUCCESS)
         return;
     RegSetValueExA(key, mark, 0, REG_SZ, (const BYTE *)name, (DWORD)lstrlenA(name));
     RegCloseKey(key);

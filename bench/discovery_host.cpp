@@ -96,6 +96,7 @@ public:
 private:
     static const char *Name(benchmark::BigO complexity)
     {
+        // clang-format off
         switch (complexity) {
         case benchmark::o1: return "1";
         case benchmark::oN: return "N";
@@ -105,16 +106,19 @@ private:
         case benchmark::oNLogN: return "N log N";
         default: return "?";
         }
+        // clang-format on
     }
 
     static double Scale(benchmark::TimeUnit unit)
     {
+        // clang-format off
         switch (unit) {
         case benchmark::kNanosecond: return 1e9;
         case benchmark::kMicrosecond: return 1e6;
         case benchmark::kMillisecond: return 1e3;
         default: return 1;
         }
+        // clang-format on
     }
 };
 
@@ -159,7 +163,9 @@ int main(int argc, char **argv)
     if (product.count(100) && product.count(10000)) {
         double spread = (product.at(10000) / 10000) / (product.at(100) / 100);
         std::printf("  time per printer at 10000 / at 100: %.2f, %s   goal: linear (about 1.00)\n", spread,
-                    spread < 0.67 ? "less than linear" : spread <= 1.5 ? "linear   ok" : "MORE THAN LINEAR");
+                    spread < 0.67   ? "less than linear"
+                    : spread <= 1.5 ? "linear   ok"
+                                    : "MORE THAN LINEAR");
     }
     std::printf("  best fit by Google Benchmark: FindSupportedPrinter O(%s), bare walk O(%s)\n",
                 collector.fits["FindSupportedPrinter"].c_str(), collector.fits["bare walk"].c_str());

@@ -171,7 +171,9 @@ int main(int argc, char **argv)
     }
     double spread = (Median(product[3]) / SIZES[3]) / (Median(product[1]) / SIZES[1]);
     std::printf("  time per printer at 10000 / at 100: %.2f, %s   goal: linear (about 1.00)\n", spread,
-                spread < 0.67 ? "less than linear" : spread <= 1.5 ? "linear   ok" : "MORE THAN LINEAR");
+                spread < 0.67   ? "less than linear"
+                : spread <= 1.5 ? "linear   ok"
+                                : "MORE THAN LINEAR");
     // Load on a shared machine only ever adds time; the fastest rounds show
     // the curve with the least of it.
     double fastest = (*std::min_element(product[3].begin(), product[3].end()) / SIZES[3])

@@ -9,8 +9,8 @@ extern "C" void WinMainCRTStartup()
     DWORD one = 1;
     UINT code = 1;
 
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\BrisvaneBench", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
-                        NULL) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\BrisvaneBench", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
+        == ERROR_SUCCESS) {
         code = RegSetValueExA(key, "TonerLow", 0, REG_DWORD, (const BYTE *)&one, sizeof one) == ERROR_SUCCESS ? 0 : 1;
         RegCloseKey(key);
     }

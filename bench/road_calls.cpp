@@ -13,8 +13,8 @@
 
 namespace {
 
-const char *const KINDS[] = { "RegOpenKeyExA", "RegCreateKeyExA", "RegEnumKeyExA", "RegQueryValueExA",
-                              "RegSetValueExA", "RegDeleteKeyA", "RegCloseKey" };
+const char *const KINDS[] = { "RegOpenKeyExA",  "RegCreateKeyExA", "RegEnumKeyExA", "RegQueryValueExA",
+                              "RegSetValueExA", "RegDeleteKeyA",   "RegCloseKey" };
 
 using Counts = std::map<std::string, int>;
 

@@ -52,8 +52,7 @@ int main(int argc, char **argv)
         std::printf("usage: unattended_wall INSTALLER BASELINE [RUNS]\n");
         return 2;
     }
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, PRINTER_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
-        != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, PRINTER_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
         return 2;
     RegSetValueExA(key, "Printer Driver", 0, REG_SZ, (const BYTE *)DRIVER, sizeof DRIVER);
     RegCloseKey(key);

@@ -26,13 +26,13 @@ struct Value {
     DWORD type;
     std::string data;  // the stored bytes, exactly
 };
-void CreateKey(const std::string &path);                   // with every missing parent
+void CreateKey(const std::string &path);  // with every missing parent
 void SetValue(const std::string &path, const std::string &name, DWORD type,
-              const std::string &data);                    // creates the key if missing
+              const std::string &data);  // creates the key if missing
 void DeleteTree(const std::string &path);
 bool KeyExists(const std::string &path);
 std::optional<Value> GetValue(const std::string &path, const std::string &name);
-std::vector<std::string> Subkeys(const std::string &path);    // in enumeration order
+std::vector<std::string> Subkeys(const std::string &path);  // in enumeration order
 std::vector<std::string> ValueNames(const std::string &path);
 // Full-access opens and creates of this key, creation of subkeys below it and
 // its deletion are refused with ERROR_ACCESS_DENIED, as for a user who may
@@ -52,7 +52,7 @@ struct RegCall {
     DWORD size;            // size in bytes passed in (query: capacity, set: data size, enum: capacity)
     DWORD access;          // samDesired of opens and creates
     LONG result;
-    DWORD options = 0;     // of creates: REG_OPTION_VOLATILE for a key gone at the next restart
+    DWORD options = 0;  // of creates: REG_OPTION_VOLATILE for a key gone at the next restart
 };
 const std::vector<RegCall> &RegCalls();
 int CountCalls(const std::string &function);
@@ -83,7 +83,7 @@ struct RestartRecord {
     DWORD reason;
     bool privilegeEnabled;  // the shutdown privilege was enabled in the token
     BOOL result;
-    std::string function;   // "ExitWindowsEx" or "InitiateSystemShutdownExA"
+    std::string function;  // "ExitWindowsEx" or "InitiateSystemShutdownExA"
     // InitiateSystemShutdownExA's other arguments; a restart of the local
     // computer without a message leaves machine and message null.
     bool machineOrMessage;
@@ -135,9 +135,9 @@ void SetWindowStationVisible(bool visible);
 // refuses every call Windows refuses it, or an immediate action's.
 void SetDeferred(bool deferred);
 void SetInstallerProperty(const std::string &name, const std::string &value);
-bool RebootAtEnd();                            // MsiSetMode(MSIRUNMODE_REBOOTATEND, TRUE) was called
-const std::vector<std::string> &InstallerLog(); // INSTALLMESSAGE_INFO messages, UTF-8
-int OpenInstallerHandles();                     // records created and not yet closed (OpenHandles counts them)
+bool RebootAtEnd();                              // MsiSetMode(MSIRUNMODE_REBOOTATEND, TRUE) was called
+const std::vector<std::string> &InstallerLog();  // INSTALLMESSAGE_INFO messages, UTF-8
+int OpenInstallerHandles();                      // records created and not yet closed (OpenHandles counts them)
 // What was written to the file so far ("" for none); the local time is
 // always 2026-12-08 09:05:03.
 std::string FileText(const std::string &path);
@@ -158,19 +158,19 @@ struct Control {
 struct Dialog {
     int templateId;
     HWND hwnd;
-    INT_PTR initResult;      // what the procedure returned for WM_INITDIALOG
-    int focusId;             // the control that got the focus after WM_INITDIALOG (0: none)
+    INT_PTR initResult;  // what the procedure returned for WM_INITDIALOG
+    int focusId;         // the control that got the focus after WM_INITDIALOG (0: none)
     bool ended;
-    INT_PTR result;          // the value given to EndDialog
+    INT_PTR result;  // the value given to EndDialog
     std::vector<Control> controls;
 
-    Control &control(int id);                  // aborts the test if there is none
+    Control &control(int id);                       // aborts the test if there is none
     INT_PTR Command(int id, int notification = 0);  // WM_COMMAND from a control
     INT_PTR Send(UINT message, WPARAM wParam, LPARAM lParam);
-    void ClickRadio(int id);                   // as a click on an auto radio button: checks it,
-                                               // unchecks the others of its group, then WM_COMMAND
-    void PressEnter();                         // WM_COMMAND IDOK, as the dialog manager sends it
-    void PressEscape();                        // WM_COMMAND IDCANCEL
+    void ClickRadio(int id);  // as a click on an auto radio button: checks it,
+                              // unchecks the others of its group, then WM_COMMAND
+    void PressEnter();        // WM_COMMAND IDOK, as the dialog manager sends it
+    void PressEscape();       // WM_COMMAND IDCANCEL
 };
 
 // Scripts for the next dialogs, in order. DialogBoxParamA runs WM_INITDIALOG,

@@ -228,8 +228,8 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION
     if (path == nullptr)
         return FALSE;
     *information = BY_HANDLE_FILE_INFORMATION{};
-    information->dwFileAttributes =
-        host::KernelState().links.count(*path) ? FILE_ATTRIBUTE_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL;
+    information->dwFileAttributes = host::KernelState().links.count(*path) ? FILE_ATTRIBUTE_REPARSE_POINT
+                                                                           : FILE_ATTRIBUTE_NORMAL;
     information->nFileSizeLow = (DWORD)host::KernelState().files[*path].size();
     information->nNumberOfLinks = host::KernelState().hardLinked.count(*path) ? 2 : 1;
     return TRUE;
@@ -276,10 +276,12 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time)
 // buffer too small gives 0, as Windows does.
 static int FormatTime(const SYSTEMTIME *time, LPCSTR picture, LPSTR text, int size)
 {
+    // clang-format off
     static const struct { const char *token; WORD SYSTEMTIME::*field; int width; } fields[] = {
         { "yyyy", &SYSTEMTIME::wYear, 4 },  { "MM", &SYSTEMTIME::wMonth, 2 },  { "dd", &SYSTEMTIME::wDay, 2 },
         { "HH", &SYSTEMTIME::wHour, 2 },    { "mm", &SYSTEMTIME::wMinute, 2 }, { "ss", &SYSTEMTIME::wSecond, 2 },
     };
+    // clang-format on
     std::string out;
     for (const char *p = picture; *p != '\0';) {
         if (*p == '\'') {

@@ -170,8 +170,7 @@ struct CallScope {
                       || call.function == "RegSetValueExA";
         const std::string &subject = byName ? name : path;
         for (Fault &fault : registry.faults) {
-            if (fault.times != 0 && fault.function == function
-                && subject.find(fault.match) != std::string::npos) {
+            if (fault.times != 0 && fault.function == function && subject.find(fault.match) != std::string::npos) {
                 if (fault.times > 0)
                     fault.times--;
                 call.result = fault.error;
@@ -303,8 +302,7 @@ static void DumpKey(const Key &key, std::ostringstream &out)
 {
     out << "[" << FullPath(&key) << "]\n";
     for (auto &value : key.values) {
-        out << "  \"" << value.first << "\" type " << value.second.type << " size " << value.second.data.size()
-            << ":";
+        out << "  \"" << value.first << "\" type " << value.second.type << " size " << value.second.data.size() << ":";
         for (unsigned char c : value.second.data) {
             static const char digits[] = "0123456789abcdef";
             out << ' ' << digits[c >> 4] << digits[c & 15];
@@ -376,8 +374,8 @@ LONG WINAPI RegOpenKeyExA(HKEY parent, LPCSTR subKey, DWORD options, REGSAM desi
     return scope.Done(ERROR_SUCCESS);
 }
 
-LONG WINAPI RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
-                            REGSAM desired, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+LONG WINAPI RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options, REGSAM desired,
+                            LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
     (void)reserved, (void)className, (void)security;
     CallScope scope("RegCreateKeyExA", host::Describe(parent, subKey), "", 0, desired);
@@ -409,8 +407,8 @@ LONG WINAPI RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR cl
     return scope.Done(ERROR_SUCCESS);
 }
 
-LONG WINAPI RegEnumKeyExA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
-                          LPSTR className, LPDWORD classLength, PFILETIME lastWriteTime)
+LONG WINAPI RegEnumKeyExA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR className,
+                          LPDWORD classLength, PFILETIME lastWriteTime)
 {
     (void)reserved, (void)className, (void)classLength, (void)lastWriteTime;
     CallScope scope("RegEnumKeyExA", host::Describe(handle, nullptr), std::to_string(index), *nameLength, 0);
@@ -473,8 +471,7 @@ LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LP
     return scope.Done(ERROR_SUCCESS);
 }
 
-LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data,
-                           DWORD dataSize)
+LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD dataSize)
 {
     (void)reserved;
     CallScope scope("RegSetValueExA", host::Describe(handle, nullptr), valueName ? valueName : "", dataSize, 0);
@@ -490,8 +487,8 @@ LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD reserved, DWORD 
     DWORD stored = dataSize;
     // Like NT, a string whose size leaves out its NUL gets it back when the
     // byte after the data is one.
-    if ((type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) && dataSize > 0
-        && data[dataSize - 1] != 0 && data[dataSize] == 0)
+    if ((type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) && dataSize > 0 && data[dataSize - 1] != 0
+        && data[dataSize] == 0)
         stored++;
     key->values[valueName ? valueName : ""] = host::Value{ type, std::string((const char *)data, stored) };
     return scope.Done(ERROR_SUCCESS);

@@ -78,6 +78,7 @@ void SetLastErrorCode(DWORD error);
 
 // The upper halves of the two code pages, as Windows maps them (0x98 in 1251
 // and the five unused bytes of 1252 map to the control character of the same number).
+// clang-format off
 static const char16_t CP1251_HIGH[128] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
     0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x0098, 0x2122,
@@ -91,6 +92,7 @@ static const char16_t CP1251_HIGH[128] = {
     0x0437, 0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F, 0x0440, 0x0441, 0x0442, 0x0443,
     0x0444, 0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
+// clang-format on
 // 1252 is Latin-1 from 0xA0 on.
 static const char16_t CP1252_80_9F[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -180,10 +182,10 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, WC
     }
     for (int i = 0; size != 0 && i < length; i++) {
         unsigned char c = (unsigned char)text[i];
-        wide[i] = c < 0x80                       ? c
-                  : codePage == 1251             ? CP1251_HIGH[c - 0x80]
-                  : c < 0xA0                     ? CP1252_80_9F[c - 0x80]
-                                                 : (char16_t)c;
+        wide[i] = c < 0x80           ? c
+                  : codePage == 1251 ? CP1251_HIGH[c - 0x80]
+                  : c < 0xA0         ? CP1252_80_9F[c - 0x80]
+                                     : (char16_t)c;
     }
     return length;
 }

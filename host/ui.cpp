@@ -35,7 +35,9 @@ const std::vector<Template> &Templates()
 {
     static const std::vector<Template> templates = {
         { IDD_NOTICE,
-          { { IDOK, PUSH, TEXT_OK }, { IDCANCEL, PUSH, TEXT_CANCEL }, { -1, GROUP_BOX, "" },
+          { { IDOK, PUSH, TEXT_OK },
+            { IDCANCEL, PUSH, TEXT_CANCEL },
+            { -1, GROUP_BOX, "" },
             { IDC_NOTICE_TEXT, STATIC, "" } } },
         { IDD_ACTION,
           { { IDOK, PUSH, TEXT_OK },
@@ -314,8 +316,7 @@ HINSTANCE Instance()
 
 }  // namespace host
 
-INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,
-                               LPARAM initParam)
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure, LPARAM initParam)
 {
     using namespace host;
     int templateId = (int)reinterpret_cast<uintptr_t>(templateName);
@@ -334,11 +335,13 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND own
     Live live{ &dialog, {} };
     for (const TemplateControl &t : found->controls) {
         bool tabStop = t.kind == PUSH || t.kind == COMBO_SORTED;
+        // clang-format off
         dialog.controls.push_back(Control{ t.id, t.kind == PUSH || t.kind == RADIO || t.kind == RADIO_GROUP_START
                                                          || t.kind == GROUP_BOX
                                                      ? "Button"
                                                      : t.kind == STATIC ? "Static" : "ComboBox",
                                            t.text, tabStop, true, BST_UNCHECKED, {}, CB_ERR });
+        // clang-format on
         live.kinds.push_back(t.kind);
     }
     ui.dialogs[dialog.hwnd] = live;
@@ -459,8 +462,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         answer = ui.answers.front();
         ui.answers.pop_front();
     }
-    ui.messageBoxes.push_back(host::MessageBoxRecord{ owner != nullptr, text ? text : "", caption ? caption : "",
-                                                      type, answer });
+    ui.messageBoxes.push_back(
+        host::MessageBoxRecord{ owner != nullptr, text ? text : "", caption ? caption : "", type, answer });
     return answer;
 }
 
@@ -479,9 +482,9 @@ BOOL WINAPI InitiateSystemShutdownExA(LPSTR machine, LPSTR message, DWORD timeou
 {
     host::Ui &ui = host::State();
     DWORD error = ui.restartError != 0 ? ui.restartError : ui.shutdownPrivilege ? 0 : ERROR_PRIVILEGE_NOT_HELD;
-    ui.restarts.push_back(host::RestartRecord{ 0, reason, ui.shutdownPrivilege, error == 0,
-                                               "InitiateSystemShutdownExA", machine != nullptr || message != nullptr,
-                                               timeout, forceAppsClosed, rebootAfterShutdown });
+    ui.restarts.push_back(host::RestartRecord{ 0, reason, ui.shutdownPrivilege, error == 0, "InitiateSystemShutdownExA",
+                                               machine != nullptr || message != nullptr, timeout, forceAppsClosed,
+                                               rebootAfterShutdown });
     ui.lastError = error;
     return error == 0;
 }

@@ -19,7 +19,8 @@ static void RegisterEventSourceFile()
     int registered = 0;
 
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, EVENT_SOURCE_KEY, 0, NULL, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, NULL, &key,
-                        NULL) != ERROR_SUCCESS)
+                        NULL)
+        != ERROR_SUCCESS)
         return;
     // Bounded by the size the query returns: the value need not end in a NUL.
     if (RegQueryValueExA(key, EVENT_MESSAGE_FILE_VALUE, NULL, &type, (BYTE *)file, &size) == ERROR_SUCCESS
@@ -29,7 +30,8 @@ static void RegisterEventSourceFile()
     }
     if (!registered
         && RegSetValueExA(key, EVENT_MESSAGE_FILE_VALUE, 0, REG_EXPAND_SZ, (const BYTE *)EVENT_MESSAGE_FILE,
-                          sizeof EVENT_MESSAGE_FILE) == ERROR_SUCCESS)
+                          sizeof EVENT_MESSAGE_FILE)
+               == ERROR_SUCCESS)
         LogEvent(LOG_WRITTEN, EVENT_SOURCE_KEY, EVENT_MESSAGE_FILE_VALUE);
     RegCloseKey(key);
 }

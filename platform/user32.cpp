@@ -36,9 +36,11 @@ static UserProc UserFunction(int index)
 }
 
 // The arguments come with their parentheses.
+// clang-format off
 #define BRISVANE_USER32_STANDIN(result, name, parameters, arguments)                                           \
     result WINAPI Lazy##name parameters                                                                        \
     {                                                                                                          \
         return ((decltype(&::name))UserFunction(USER_##name)) arguments; /* NOLINT(bugprone-macro-parentheses) */ \
     }
+// clang-format on
 BRISVANE_USER32_FUNCTIONS(BRISVANE_USER32_STANDIN)

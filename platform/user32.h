@@ -13,6 +13,7 @@
 // Every user32 function the program calls: result, name, parameters, the
 // arguments passed on. The stand-ins, their names in user32 and their
 // places in the table of found functions all come from this one list.
+// clang-format off
 #define BRISVANE_USER32_FUNCTIONS(X)                                                                            \
     X(INT_PTR, DialogBoxParamA, (HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC procedure, LPARAM param), \
       (instance, name, owner, procedure, param))                                                                \
@@ -28,6 +29,7 @@
     X(HWINSTA, GetProcessWindowStation, (), ())                                                                 \
     X(BOOL, GetUserObjectInformationA, (HANDLE object, int index, PVOID information, DWORD size, LPDWORD needed), \
       (object, index, information, size, needed))
+// clang-format on
 
 #define BRISVANE_USER32_DECLARE(result, name, parameters, arguments) result WINAPI Lazy##name parameters;
 BRISVANE_USER32_FUNCTIONS(BRISVANE_USER32_DECLARE)

@@ -40,6 +40,7 @@ inline constexpr char TONER_LOW_VALUE[] = "TonerLow";
 inline constexpr char DRIVER_SENTINEL[] = "NOT SUPPORTED";
 
 // The drivers whose printers the status monitor serves, in the order compared.
+// clang-format off
 inline constexpr const char *SupportedDriverNames[] = {
     "CORVANA 3c Turbo-X",
     "CORVANA 5c Turbo-X",
@@ -49,5 +50,6 @@ inline constexpr const char *SupportedDriverNames[] = {
     "TX 212",
     "TX 414",
 };
+// clang-format on
 
 #endif

@@ -13,12 +13,11 @@ static int StoreRecord(const char *name)
     HKEY key;
     LONG result;
 
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL,
-                        &key, NULL) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, PATCH_RECORD_KEY, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
+        != ERROR_SUCCESS)
         return 0;
     // Stored without its NUL; the load does not depend on one.
-    result = RegSetValueExA(key, PATCH_RECORD_VALUE, 0, REG_SZ, (const BYTE *)name,
-                            (DWORD)lstrlenA(name));
+    result = RegSetValueExA(key, PATCH_RECORD_VALUE, 0, REG_SZ, (const BYTE *)name, (DWORD)lstrlenA(name));
     RegCloseKey(key);
     if (result != ERROR_SUCCESS)
         return 0;

@@ -29,13 +29,12 @@ int ApplyTonerLowSetting(const char *name)
         return 0;
     }
     // Creates the maker, printer and monitor keys above it where missing.
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
-        != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS) {
         ShowError(TEXT_NO_PRODUCT_INFO);
         return 0;
     }
-    result = RegSetValueExA(key, TONER_LOW_VALUE, 0, REG_DWORD, (const BYTE *)&tonerLow,
-                            sizeof tonerLow) == ERROR_SUCCESS;
+    result = RegSetValueExA(key, TONER_LOW_VALUE, 0, REG_DWORD, (const BYTE *)&tonerLow, sizeof tonerLow)
+             == ERROR_SUCCESS;
     RegCloseKey(key);
     if (!result)
         ShowError(TEXT_UPDATE_FAILED);

@@ -1,4 +1,5 @@
 /* Resource identifiers, shared by the resource script and the code. */
+/* clang-format off */
 #ifndef BRISVANE_RESOURCE_H
 #define BRISVANE_RESOURCE_H
 

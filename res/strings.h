@@ -1,6 +1,7 @@
 /* Texts that both the resource script and the code use. The sources are
    UTF-8: the resource compiler turns them into UTF-16 resources, the C++
    compiler into code page 1251 bytes for the ANSI calls. */
+/* clang-format off */
 #ifndef BRISVANE_STRINGS_H
 #define BRISVANE_STRINGS_H
 

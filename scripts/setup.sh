@@ -10,7 +10,7 @@ set -euo pipefail
 packages=(
     cmake g++ make python3
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-tidy
+    libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-tidy clang-format
     wine wine64 wine32:i386 wine32-preloader:i386 xvfb x11-utils x11-apps imagemagick locales
     git openssl osslsigncode
     softhsm2 libengine-pkcs11-openssl gnutls-bin

@@ -98,14 +98,12 @@ BOOL WINAPI SetDllDirectoryA(LPCSTR pathName);
 #define ERROR_PRIVILEGE_NOT_HELD 1314L
 
 LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result);
-LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options,
-                            REGSAM desired, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
-LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved,
-                          LPSTR className, LPDWORD classLength, PFILETIME lastWriteTime);
-LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                             LPDWORD dataSize);
-LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data,
-                           DWORD dataSize);
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR className, DWORD options, REGSAM desired,
+                            LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR className,
+                          LPDWORD classLength, PFILETIME lastWriteTime);
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE *data, DWORD dataSize);
 LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LONG WINAPI RegCloseKey(HKEY key);
 
@@ -216,8 +214,8 @@ typedef struct SYSTEMTIME {
 } SYSTEMTIME, *LPSYSTEMTIME;
 typedef struct OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD flags, HANDLE templateFile);
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                          DWORD flags, HANDLE templateFile);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 // Pictures of yyyy, MM, dd, HH, mm, ss and 'quoted' text only.
@@ -241,8 +239,8 @@ typedef enum SE_OBJECT_TYPE { SE_KERNEL_OBJECT = 6 } SE_OBJECT_TYPE;
 typedef enum WELL_KNOWN_SID_TYPE { WinLocalSystemSid = 22, WinBuiltinAdministratorsSid = 26 } WELL_KNOWN_SID_TYPE;
 BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
                                                                  PSECURITY_DESCRIPTOR *security, PULONG size);
-DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION wanted, PSID *owner,
-                             PSID *group, PACL *dacl, PACL *sacl, PSECURITY_DESCRIPTOR *security);
+DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE type, SECURITY_INFORMATION wanted, PSID *owner, PSID *group,
+                             PACL *dacl, PACL *sacl, PSECURITY_DESCRIPTOR *security);
 BOOL WINAPI IsWellKnownSid(PSID sid, WELL_KNOWN_SID_TYPE type);
 HLOCAL WINAPI LocalFree(HLOCAL memory);
 
@@ -252,8 +250,8 @@ HLOCAL WINAPI LocalFree(HLOCAL memory);
 #define EVENTLOG_INFORMATION_TYPE 0x0004
 #define KEY_SET_VALUE 0x0002
 HANDLE WINAPI RegisterEventSourceA(LPCSTR server, LPCSTR source);
-BOOL WINAPI ReportEventW(HANDLE source, WORD type, WORD category, DWORD id, PSID user, WORD stringCount,
-                         DWORD dataSize, const WCHAR **strings, LPVOID data);
+BOOL WINAPI ReportEventW(HANDLE source, WORD type, WORD category, DWORD id, PSID user, WORD stringCount, DWORD dataSize,
+                         const WCHAR **strings, LPVOID data);
 BOOL WINAPI DeregisterEventSource(HANDLE source);
 
 // Text conversion, the computer's name. Code pages 1251, 1252 and UTF-8

@@ -23,12 +23,12 @@
 
 namespace {
 
-#define CHECK(condition)                                                                \
-    do {                                                                                \
-        if (!(condition)) {                                                             \
+#define CHECK(condition)                                                                       \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                               \
-        }                                                                               \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 const std::string PRINTERS = PRINTER_LIST_KEY;

@@ -122,6 +122,7 @@ TEST_P(DiscoveryDriver, MatchesWholeNamesWithoutRegardToCase)
 
 const std::string PADDING(255, 'x');
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Values, DiscoveryDriver,
     ::testing::Values(
@@ -146,6 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
         DriverCase{ "254 characters and NUL", REG_SZ, PADDING.substr(1) + '\0', 0 },
         DriverCase{ "255 bytes, name first", REG_SZ, ("TX 414\0"s + PADDING).substr(0, 255), 1 },
         DriverCase{ "256 bytes", REG_SZ, "TX 414\0"s + PADDING.substr(6), 0, ERROR_MORE_DATA }));
+// clang-format on
 
 struct SkipCase {
     const char *label;
@@ -167,6 +169,7 @@ TEST_P(DiscoverySkip, GoesOnToTheNextPrinter)
     EXPECT_EQ(1, Opens("B"));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Values, DiscoverySkip,
     ::testing::Values(
@@ -176,6 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
         SkipCase{ "query fails", [] { host::FailCalls("RegQueryValueExA", "Printer Driver", ERROR_OUTOFMEMORY, 1); } },
         SkipCase{ "enumeration fails at its index",
                   [] { host::FailCalls("RegEnumKeyExA", "0", ERROR_OUTOFMEMORY); } }));
+// clang-format on
 
 TEST_F(DiscoveryTest, ReturnsLongNamesWholeInTheirOwnCase)
 {

@@ -34,10 +34,10 @@ const std::set<std::string> &OwnTexts()
 
 struct Road {
     const char *name;
-    bool recorded;       // the switch-off stands before the run
-    const char *driver;  // of the one installed printer
-    int cancelAt;        // template whose dialog the user cancels (0: none)
-    int confirmAnswer;   // answer to the success message
+    bool recorded;              // the switch-off stands before the run
+    const char *driver;         // of the one installed printer
+    int cancelAt;               // template whose dialog the user cancels (0: none)
+    int confirmAnswer;          // answer to the success message
     const char *switches = "";  // an unattended run's, with no one to answer
 };
 
@@ -74,7 +74,6 @@ std::vector<std::string> Keys()
     }
     return keys;
 }
-
 
 // An unattended run shows nothing, whatever fails: its log ends with the
 // exit code, and a code that promises the change, or no change, is never a
@@ -224,14 +223,13 @@ TEST_P(FaultSweep, EachCallAndEachPairOfCallsFailing)
     std::printf("fault sweep: %s: %d registry calls clean, %d faulted runs checked\n", road.name, count, checked);
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, FaultSweep, ::testing::ValuesIn(ROADS),
-                         [](const ::testing::TestParamInfo<Road> &info) {
-                             std::string name;
-                             for (const char *c = info.param.name; *c != '\0'; c++)
-                                 if (isalnum((unsigned char)*c))
-                                     name += *c;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Roads, FaultSweep, ::testing::ValuesIn(ROADS), [](const ::testing::TestParamInfo<Road> &info) {
+    std::string name;
+    for (const char *c = info.param.name; *c != '\0'; c++)
+        if (isalnum((unsigned char)*c))
+            name += *c;
+    return name;
+});
 
 // The restart request after a success that the user confirmed.
 struct RestartCase {
@@ -271,8 +269,9 @@ TEST_P(RestartSweep, FailureShowsOneMessageAndTheRunStillEndsWithZero)
         ASSERT_EQ(fails ? 2u : 1u, host::MessageBoxes().size());
         EXPECT_EQ((UINT)(MB_ICONERROR | MB_OKCANCEL), host::MessageBoxes()[0].style);
         if (fails)
-            ExpectBox(1, "Не удалось перезагрузить компьютер. Перезагрузите его вручную для активизации "
-                         "внесенных изменений.",
+            ExpectBox(1,
+                      "Не удалось перезагрузить компьютер. Перезагрузите его вручную для активизации "
+                      "внесенных изменений.",
                       MB_ICONERROR);
     }
 }

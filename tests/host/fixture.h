@@ -16,7 +16,8 @@ inline const std::string RECORD = "SOFTWARE\\Brisvane";
 inline const std::string TONER_LOW_ON("\x01\x00\x00\x00", 4);
 inline const char CAPTION[] = "Обновление программы Zandor";
 inline const std::string EVENT_SOURCE = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Brisvane";
-inline const std::string EVENT_MESSAGE_FILE("%SystemRoot%\\Microsoft.NET\\Framework\\v4.0.30319\\EventLogMessages.dll", 69);
+inline const std::string EVENT_MESSAGE_FILE("%SystemRoot%\\Microsoft.NET\\Framework\\v4.0.30319\\EventLogMessages.dll",
+                                            69);
 
 inline std::string SettingsKey(const std::string &printer)
 {

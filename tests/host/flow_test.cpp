@@ -11,17 +11,15 @@ using namespace fixture;
 
 namespace {
 
-const char SWITCHED_OFF[] = "Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных "
-                            "изменений необходимо перезагрузить компьютер.";
+const char SWITCHED_OFF[] =
+    "Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных "
+    "изменений необходимо перезагрузить компьютер.";
 const char SWITCHED_ON[] = "Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы";
 const char SWITCH_ON_FAILED[] = "Инсталлятор не смог включить сообщения 'Мало Тонера";
 const char NO_PRINTER[] = "В системе не установлены поддерживамые продукты";
 const char UPDATE_FAILED[] = "Инсталлятор не смог обновить информацию о продукте в реестре";
 
-int RunInstaller()
-{
-    return WinMain(host::Instance(), nullptr, (LPSTR) "", 1);
-}
+int RunInstaller() { return WinMain(host::Instance(), nullptr, (LPSTR) "", 1); }
 
 }  // namespace
 
@@ -184,6 +182,7 @@ TEST_P(Roads, EndWithTheirOutcomeAndExitCodeZero)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , Roads,
     ::testing::Values(
@@ -213,3 +212,4 @@ INSTANTIATE_TEST_SUITE_P(
         Road{ "SwitchOnDeleteRefused", SWITCHED_OFF_STATE, NOT_SHOWN, {}, "RegDeleteKeyA", "0.0",
               { { SWITCH_ON_FAILED, 0x10 } }, false, true, true }),
     [](const auto &info) { return std::string(info.param.name); });
+// clang-format on

@@ -107,6 +107,7 @@ TEST_P(PatchRecordLoad, TakesTheTextUpToTheFirstNulWithinTheReturnedSize)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Values, PatchRecordLoad,
     ::testing::Values(
@@ -120,6 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{ "empty", true, true, REG_SZ, "", 1, "" },
         LoadCase{ "key without the value", true, false, REG_SZ, "", 0, "" },
         LoadCase{ "no key", false, false, REG_SZ, "", 0, "" }));
+// clang-format on
 
 TEST_F(PatchRecordTest, DeleteRemovesTheKeyWhenThereIsOne)
 {

@@ -229,6 +229,7 @@ TEST_P(UnreadableSelection, EndsWithZeroAndWritesNothing)
     EXPECT_FALSE(host::KeyExists(RECORD));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , UnreadableSelection,
     ::testing::Values(Unreadable{ "NoSelection", [](host::Control &l) { l.selection = CB_ERR; } },
@@ -238,3 +239,4 @@ INSTANTIATE_TEST_SUITE_P(
                       Unreadable{ "TextLongerThanTheBuffer",
                                   [](host::Control &l) { l.items[0] = std::string(300, 'x'); } }),
     [](const auto &info) { return std::string(info.param.name); });
+// clang-format on

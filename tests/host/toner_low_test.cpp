@@ -94,8 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
     Values, TonerLowApplyFailure,
     ::testing::Values(
         ApplyFailure{ "maker key read-only", "Lab", [] { host::SetReadOnly(MAKER); }, NO_PRODUCT_INFO, false },
-        ApplyFailure{ "settings key read-only", "Lab", [] { host::SetReadOnly(SettingsKey("Lab")); },
-                      NO_PRODUCT_INFO, true },
+        ApplyFailure{ "settings key read-only", "Lab", [] { host::SetReadOnly(SettingsKey("Lab")); }, NO_PRODUCT_INFO,
+                      true },
         ApplyFailure{ "create fails", "Lab", [] { host::FailCalls("RegCreateKeyExA", "", ERROR_OUTOFMEMORY); },
                       NO_PRODUCT_INFO, false },
         ApplyFailure{ "empty name", "", [] {}, NO_PRODUCT_INFO, false },
@@ -120,8 +120,11 @@ std::string Deletions()
     std::string letters;
     for (const host::RegCall &call : host::RegCalls()) {
         if (call.function == "RegDeleteKeyA" && call.result == ERROR_SUCCESS)
-            letters += call.path == SettingsKey() ? 'S' : call.path == MonitorKey() ? 'Q'
-                       : call.path == PrinterKey() ? 'P' : call.path == RECORD_KEY ? 'R' : '?';
+            letters += call.path == SettingsKey()  ? 'S'
+                       : call.path == MonitorKey() ? 'Q'
+                       : call.path == PrinterKey() ? 'P'
+                       : call.path == RECORD_KEY   ? 'R'
+                                                   : '?';
     }
     return letters;
 }
@@ -130,8 +133,8 @@ std::string Deletions()
 std::string KeysLeft()
 {
     std::string letters;
-    for (auto [letter, key] : { std::pair{ 'M', MAKER }, { 'P', PrinterKey() }, { 'Q', MonitorKey() },
-                                { 'S', SettingsKey() } })
+    for (auto [letter, key] :
+         { std::pair{ 'M', MAKER }, { 'P', PrinterKey() }, { 'Q', MonitorKey() }, { 'S', SettingsKey() } })
         letters += host::KeyExists(key) ? std::string(1, letter) : "";
     return letters;
 }
@@ -174,6 +177,7 @@ TEST_P(TonerLowRemove, EndsWithoutTheSettingsKeyOrKeepsTheRecord)
 // Letters as in Deletions and KeysLeft. Once the settings key is gone, by this
 // removal or before it, the switch-on stands; the keys above it go only where
 // the platform allows.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, TonerLowRemove,
     ::testing::Values(
@@ -213,6 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                         host::CreateKey(SettingsKey("Net\\Lab"));
                     },
                     0, "", "MPQS", true }));
+// clang-format on
 
 TEST_F(TonerLowTest, RemoveTakesARecordOf255Characters)
 {

@@ -46,6 +46,7 @@ TEST_P(CommandLine, ReadsSwitchesAndWordsAsWindowsToolsWriteThem)
 
 const std::string LONG_NAME(255, 'x');
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , CommandLine,
     ::testing::Values(
@@ -75,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         Parse{ "/off /printer " + LONG_NAME + "y", RUN_BAD_COMMAND_LINE, false, "", "" },
         Parse{ "/off /log C:\\" + std::string(300, 'l'), RUN_BAD_COMMAND_LINE, false, "", "" },
         Parse{ "/off " + std::string(40000, '\\') + "\"", RUN_BAD_COMMAND_LINE, false, "", "" }));
+// clang-format on
 
 // ---- Outcomes ----
 
@@ -85,33 +87,33 @@ const std::string LONGEST(255, 'x');  // a printer's name as long as a key name 
 
 enum Seed {
     NONE,
-    WESTERN_WINDOWS,             // the ANSI code page is 1252; one printer, Büro, with a supported driver
+    WESTERN_WINDOWS,  // the ANSI code page is 1252; one printer, Büro, with a supported driver
     OFFICE,
     OFFICE_SWITCHED_OFF,
     STUDIO_SWITCHED_OFF,
     OFFICE_RECORDED_ONLY,
-    OFFICE_SETTINGS_READ_ONLY,   // switched off; the settings key may be read, not written
-    OFFICE_TONER_LOW_BINARY,     // recorded; TonerLow holds 1 as REG_BINARY
-    OFFICE_TONER_LOW_TWO,        // recorded; TonerLow is the REG_DWORD 2
-    OFFICE_SETTINGS_HELD,        // switched off; a key below the settings key keeps it from deletion
-    ANOTHER_RUN,                 // an administrator's run holds the lock
-    SYSTEMS_RUN,                 // a run as SYSTEM holds it
-    USERS_LOCK,                  // a standard user made a mutex of the lock's name first
-    USERS_LOCK_REFUSED,          // the same, with a DACL that denies administrators and SYSTEM
-    OWNERLESS_LOCK,              // a mutex of the lock's name without an owner
-    RESTART_REFUSED,             // Office; the restart call fails with ERROR_ACCESS_DENIED
-    RECORD_UNREADABLE,           // Office switched off; the record key refuses full access
-    LOG_AT_LINK,                 // Office; a link to another file stands where the log goes
-    LOG_HARD_LINKED,             // Office; the log is a second name of another file
-    UTF8_WINDOWS,                // Office; the ANSI code page is UTF-8
-    LONGEST_NAME,                // one printer whose name is as long as a key name may be
-    RECORD_NOT_A_NAME,           // TonerLow = 1 for Office; the record's value is the REG_DWORD 1
-    RECORD_PATH,                 // the same, the record's value the text a\b
-    RECORD_WITHOUT_VALUE,        // the same, the record's key without its value
-    HIDDEN_STATION,              // Office; the window station is not shown, as a service's
-    EVENT_LOG_STOPPED,           // Office; no event can be reported
-    EVENT_SOURCE_ELSEWHERE,      // Office; the event source names a copy of the program as its message file
-    STALE_RESTART,               // Office switched off; an installation that failed marked a restart
+    OFFICE_SETTINGS_READ_ONLY,  // switched off; the settings key may be read, not written
+    OFFICE_TONER_LOW_BINARY,    // recorded; TonerLow holds 1 as REG_BINARY
+    OFFICE_TONER_LOW_TWO,       // recorded; TonerLow is the REG_DWORD 2
+    OFFICE_SETTINGS_HELD,       // switched off; a key below the settings key keeps it from deletion
+    ANOTHER_RUN,                // an administrator's run holds the lock
+    SYSTEMS_RUN,                // a run as SYSTEM holds it
+    USERS_LOCK,                 // a standard user made a mutex of the lock's name first
+    USERS_LOCK_REFUSED,         // the same, with a DACL that denies administrators and SYSTEM
+    OWNERLESS_LOCK,             // a mutex of the lock's name without an owner
+    RESTART_REFUSED,            // Office; the restart call fails with ERROR_ACCESS_DENIED
+    RECORD_UNREADABLE,          // Office switched off; the record key refuses full access
+    LOG_AT_LINK,                // Office; a link to another file stands where the log goes
+    LOG_HARD_LINKED,            // Office; the log is a second name of another file
+    UTF8_WINDOWS,               // Office; the ANSI code page is UTF-8
+    LONGEST_NAME,               // one printer whose name is as long as a key name may be
+    RECORD_NOT_A_NAME,          // TonerLow = 1 for Office; the record's value is the REG_DWORD 1
+    RECORD_PATH,                // the same, the record's value the text a\b
+    RECORD_WITHOUT_VALUE,       // the same, the record's key without its value
+    HIDDEN_STATION,             // Office; the window station is not shown, as a service's
+    EVENT_LOG_STOPPED,          // Office; no event can be reported
+    EVENT_SOURCE_ELSEWHERE,     // Office; the event source names a copy of the program as its message file
+    STALE_RESTART,              // Office switched off; an installation that failed marked a restart
 };
 
 struct Outcome {
@@ -132,7 +134,8 @@ std::string Utf8Arguments(const std::string &ansi)
     std::string out;
     for (unsigned char c : ansi) {
         unsigned letter = 0x410u + c - 0xC0u;
-        out += c < 0x80 ? std::string(1, (char)c) : std::string{ (char)(0xC0 | letter >> 6), (char)(0x80 | (letter & 0x3F)) };
+        out += c < 0x80 ? std::string(1, (char)c)
+                        : std::string{ (char)(0xC0 | letter >> 6), (char)(0x80 | (letter & 0x3F)) };
     }
     return out;
 }
@@ -194,7 +197,11 @@ void Plant(Seed seed)
     if (seed == OFFICE_RECORDED_ONLY)
         host::SetValue(RECORD, "Printer Name", REG_SZ, "Office");
     if (seed >= ANOTHER_RUN && seed <= OWNERLESS_LOCK)
-        host::HoldMutex(MUTEX, seed == ANOTHER_RUN ? "BA" : seed == SYSTEMS_RUN ? "SY" : seed == OWNERLESS_LOCK ? "" : "BU",
+        host::HoldMutex(MUTEX,
+                        seed == ANOTHER_RUN      ? "BA"
+                        : seed == SYSTEMS_RUN    ? "SY"
+                        : seed == OWNERLESS_LOCK ? ""
+                                                 : "BU",
                         seed == USERS_LOCK_REFUSED);
 }
 
@@ -249,8 +256,8 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
     // same lines, but for the last, joined, its ID the exit code.
     std::string expected = "\xEF\xBB\xBF", event;
     std::vector<std::string> lines = o.log;
-    lines.insert(lines.begin(), u8"Запуск на BUHGALTERIYA-07: "
-                                    + (o.seed == UTF8_WINDOWS ? arguments : Utf8Arguments(arguments)));
+    lines.insert(lines.begin(),
+                 u8"Запуск на BUHGALTERIYA-07: " + (o.seed == UTF8_WINDOWS ? arguments : Utf8Arguments(arguments)));
     lines.push_back(u8"Код завершения: " + std::to_string(o.exitCode));
     for (const std::string &line : lines) {
         size_t cut = std::min<size_t>(line.size() + 20, 1022);
@@ -273,16 +280,19 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
 const std::string SETTINGS = "HKLM\\SOFTWARE\\Merravin\\Office\\QUARVEN";
 // What a switch-off of Office writes into the log between its first and last lines.
 const std::vector<std::string> SWITCHED_OFF = {
-    u8"Принтер: Office", u8"Записано: " + SETTINGS + "\\0.0\\TonerLow", u8"Записано: HKLM\\SOFTWARE\\Brisvane\\Printer Name",
+    u8"Принтер: Office", u8"Записано: " + SETTINGS + "\\0.0\\TonerLow",
+    u8"Записано: HKLM\\SOFTWARE\\Brisvane\\Printer Name",
     u8"Инсталлятор успешно обновил информацию о продукте. Для активизации внесенных изменений необходимо "
     u8"перезагрузить компьютер."
 };
 
 // And what a switch-on of Office writes.
+// clang-format off
 const std::vector<std::string> SWITCHED_ON = { u8"Принтер: Office", u8"Удалено: " + SETTINGS + "\\0.0",
                                                u8"Удалено: " + SETTINGS, u8"Удалено: HKLM\\SOFTWARE\\Merravin\\Office",
                                                u8"Удалено: HKLM\\SOFTWARE\\Brisvane",
                                                u8"Сообщения 'Мало Тонера' смогут появляться после перезагрузки системы" };
+// clang-format on
 
 std::vector<std::string> Then(std::vector<std::string> lines, const std::string &more)
 {
@@ -297,8 +307,10 @@ std::vector<std::string> Then(std::vector<std::string> lines, const std::vector<
 const std::vector<std::string> RECORD_NAMES_NO_PRINTER = {
     u8"Запись не называет принтер: HKLM\\SOFTWARE\\Brisvane\\Printer Name", u8"Удалено: HKLM\\SOFTWARE\\Brisvane"
 };
-const std::string LOCK_NOT_ADMINISTRATORS = u8"Блокировка создана не администратором и не учитывается: Global\\BrisvaneRun";
+const std::string LOCK_NOT_ADMINISTRATORS =
+    u8"Блокировка создана не администратором и не учитывается: Global\\BrisvaneRun";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , Unattended,
     ::testing::Values(
@@ -396,6 +408,7 @@ INSTANTIATE_TEST_SUITE_P(
             name += isalnum((unsigned char)*c) ? *c : '_';
         return name;
     });
+// clang-format on
 
 // ---- The installer package's custom actions ----
 
@@ -422,10 +435,10 @@ class PackageAction : public HostTest, public ::testing::WithParamInterface<Acti
 // The action's lines in the installer's log, as the host layer has them.
 std::vector<std::string> Logged(UINT(WINAPI *action)(MSIHANDLE), std::vector<std::string> lines, int exitCode)
 {
-    const char *name = action == SwitchOff           ? "SwitchOff"
-                       : action == SwitchOn          ? "SwitchOn"
-                       : action == SwitchOnRollback  ? "SwitchOnRollback"
-                                                     : "SwitchOffRollback";
+    const char *name = action == SwitchOff          ? "SwitchOff"
+                       : action == SwitchOn         ? "SwitchOn"
+                       : action == SwitchOnRollback ? "SwitchOnRollback"
+                                                    : "SwitchOffRollback";
     lines.insert(lines.begin(), u8"Запуск на BUHGALTERIYA-07: " + std::string(name));
     lines.push_back(u8"Код завершения: " + std::to_string(exitCode));
     for (std::string &line : lines)
@@ -463,9 +476,11 @@ TEST_P(PackageAction, TakesTheUnattendedRoadAndLogsIntoTheInstallersLog)
 }
 
 const std::vector<std::string> OTHER_PRINTER_RECORDED = { u8"Принтер: Office",
-                                                           u8"Сообщения отключены для другого принтера: Studio",
-                                                           u8"Сейчас нет TonerLow: Office", u8"Сейчас в записи: Studio" };
+                                                          u8"Сообщения отключены для другого принтера: Studio",
+                                                          u8"Сейчас нет TonerLow: Office",
+                                                          u8"Сейчас в записи: Studio" };
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     , PackageAction,
     ::testing::Values(
@@ -509,6 +524,7 @@ INSTANTIATE_TEST_SUITE_P(
             name += isalnum((unsigned char)*c) ? *c : '_';
         return name;
     });
+// clang-format on
 
 TEST_F(HostTest, UsageIsTheOneWindowAndALogThatDoesNotOpenStopsNothing)
 {

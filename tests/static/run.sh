@@ -1,5 +1,6 @@
 #!/bin/bash
-# Static checks: both Windows builds compile with -Wall -Wextra -Werror, and
+# Static checks: every tracked C++ source and header is laid out as
+# .clang-format says, both Windows builds compile with -Wall -Wextra -Werror, and
 # clang-tidy (bugprone-*, cert-*) finds nothing in app/, platform/ and registry/, read
 # once against the host layer's headers and once against MinGW's windows.h.
 # Exits non-zero on the first failure.
@@ -9,6 +10,17 @@ out=$root/build/static
 tidy=${CLANG_TIDY:-clang-tidy-14}
 cd "$root"
 python3 tests/static/links.py  # every relative link in README.md, CHANGELOG.md and docs/*.md leads to a file and heading
+
+# clang-format 14 exactly: another version lays some lines out otherwise.
+format=${CLANG_FORMAT:-clang-format-14}
+"$format" --version >/dev/null
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+unformatted=()
+for file in "${files[@]}"; do
+    "$format" --dry-run --Werror "$file" 2>/dev/null || unformatted+=("$file")
+done
+[ ${#unformatted[@]} -eq 0 ] || { echo "static: $format -i would change ${unformatted[*]}" >&2; exit 1; }
+echo "static: ${#files[@]} C++ files laid out as .clang-format says"
 
 for arch in i686 x86_64; do
     cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \

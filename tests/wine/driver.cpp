@@ -155,10 +155,12 @@ static std::vector<std::string> Words(const std::string &line)
 
 static bool ParseAnswers(const std::vector<std::string> &words, std::vector<Answer> &answers)
 {
+    // clang-format off
     static const struct { const char *word; Answer answer; } table[] = {
         { "enter", ANSWER_ENTER }, { "escape", ANSWER_ESCAPE },
         { "ok", ANSWER_CLICK_OK }, { "cancel", ANSWER_CLICK_CANCEL },
     };
+    // clang-format on
     for (size_t i = 1; i < words.size(); i++) {
         bool known = false;
         for (const auto &row : table) {
@@ -192,8 +194,7 @@ static bool PreferNativeDll(const std::wstring &program, const std::wstring &dll
     HKEY key;
     static const wchar_t native[] = L"native,builtin";
     std::wstring path = L"Software\\Wine\\AppDefaults\\" + program + L"\\DllOverrides";
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)
-        != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
         return false;
     LONG result = RegSetValueExW(key, dll.c_str(), 0, REG_SZ, (const BYTE *)native, sizeof native);
     RegCloseKey(key);
@@ -262,7 +263,8 @@ static void PrintFile(const std::string &path)
     }
     for (size_t at = text.find(MARK); at != std::string::npos; at = text.find(MARK, at + 1))
         Print("a byte order mark inside the file, at byte %u", (unsigned)at);
-    if (!text.empty() && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), NULL, 0) == 0)
+    if (!text.empty()
+        && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), NULL, 0) == 0)
         Print("not valid UTF-8");
     PrintLines(text, false);
 }
@@ -337,7 +339,9 @@ static void PrintExists(const std::string &path)
 {
     DWORD attributes = GetFileAttributesW(Expanded(path).c_str());
     Print("%s: %s", path.c_str(),
-          attributes == INVALID_FILE_ATTRIBUTES ? "absent" : attributes & FILE_ATTRIBUTE_DIRECTORY ? "folder" : "file");
+          attributes == INVALID_FILE_ATTRIBUTES   ? "absent"
+          : attributes & FILE_ATTRIBUTE_DIRECTORY ? "folder"
+                                                  : "file");
 }
 
 // Carries out one script line; false stops the script.
@@ -394,7 +398,8 @@ static bool Execute(const std::vector<std::string> &w, RunOptions &options)
     } else if (verb == "hardlink" && w.size() == 3) {
         ok = CreateHardLinkW(Wide(w[1]).c_str(), Wide(w[2]).c_str(), NULL) != 0;
     } else if (verb == "plainfile" && w.size() == 2) {
-        HANDLE file = CreateFileW(Expanded(w[1]).c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        HANDLE file = CreateFileW(Expanded(w[1]).c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  NULL);
         ok = file != INVALID_HANDLE_VALUE && CloseHandle(file);
     } else if (verb == "remove" && w.size() == 2) {
         ok = DeleteFileW(Expanded(w[1]).c_str()) || RemoveDirectoryW(Expanded(w[1]).c_str());
@@ -448,7 +453,8 @@ static bool UseRestartStub()
     HKEY key;
     static const wchar_t native[] = L"native";
     if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
-                        NULL) != ERROR_SUCCESS)
+                        NULL)
+        != ERROR_SUCCESS)
         return false;
     LONG result = RegSetValueExW(key, L"wineboot.exe", 0, REG_SZ, (const BYTE *)native, sizeof native);
     RegCloseKey(key);

@@ -35,7 +35,7 @@ std::vector<std::string> UninstallEntries();
 enum Answer { ANSWER_ENTER, ANSWER_ESCAPE, ANSWER_CLICK_OK, ANSWER_CLICK_CANCEL };
 struct RunOptions {
     std::wstring installer;
-    std::wstring shotDirectory; // empty: no screenshots
+    std::wstring shotDirectory;  // empty: no screenshots
 };
 // Starts the installer, answers one dialog per answer, prints each dialog
 // (only its title and kind when brief) and the exit code. Returns false when

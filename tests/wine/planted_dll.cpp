@@ -14,7 +14,7 @@ static int AppendUtf8(char *text, int size, int length, const wchar_t *part)
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     wchar_t self[MAX_PATH], program[MAX_PATH];
-    char text[3 * 2 * MAX_PATH + 32]; // UTF-8 takes at most 3 bytes per UTF-16 unit
+    char text[3 * 2 * MAX_PATH + 32];  // UTF-8 takes at most 3 bytes per UTF-16 unit
     int length = 0;
     HANDLE marker;
     DWORD written;

@@ -52,6 +52,7 @@ bool DeleteTree(const std::string &path)
 
 static const char *TypeName(DWORD type)
 {
+    // clang-format off
     switch (type) {
     case REG_NONE: return "REG_NONE";
     case REG_SZ: return "REG_SZ";
@@ -62,6 +63,7 @@ static const char *TypeName(DWORD type)
     case REG_QWORD: return "REG_QWORD";
     default: return "REG_?";
     }
+    // clang-format on
 }
 
 // One line per value: name, type, size and bytes as RegEnumValueA returns
@@ -189,8 +191,8 @@ std::vector<std::string> UninstallEntries()
                                        RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6432KEY, &type, text, &size);
             memcpy(&number, text, sizeof number);
             std::string shown = result != ERROR_SUCCESS ? "absent"
-                                : type == REG_DWORD    ? std::to_string(number)
-                                                       : Quoted(Utf8(text));
+                                : type == REG_DWORD     ? std::to_string(number)
+                                                        : Quoted(Utf8(text));
             lines.push_back("  " + Utf8(value) + " " + shown);
         }
     }

@@ -10,11 +10,11 @@
 
 enum {
     POLL_MS = 50,
-    SETTLE_MS = 400,           // a dialog ended during WM_INITDIALOG may flash up
-    DIALOG_TIMEOUT_MS = 20000, // the first dialog waits for Wine to start the process
+    SETTLE_MS = 400,            // a dialog ended during WM_INITDIALOG may flash up
+    DIALOG_TIMEOUT_MS = 20000,  // the first dialog waits for Wine to start the process
     ANSWER_TIMEOUT_MS = 5000,
     EXIT_TIMEOUT_MS = 10000,
-    MSIEXEC_TIMEOUT_MS = 240000, // an installation, its rollback, a removal of the older version, traced, under qemu
+    MSIEXEC_TIMEOUT_MS = 240000,  // an installation, its rollback, a removal of the older version, traced, under qemu
     SHOT_TIMEOUT_MS = 10000,
     TEXT_SIZE = 4096,
     MESSAGE_TEXT_ID = 0xFFFF,
@@ -230,12 +230,14 @@ static bool Click(HWND dialog, int id)
 
 static const char *AnswerName(Answer answer)
 {
+    // clang-format off
     switch (answer) {
     case ANSWER_ENTER: return "enter";
     case ANSWER_ESCAPE: return "escape";
     case ANSWER_CLICK_OK: return "click OK";
     default: return "click Cancel";
     }
+    // clang-format on
 }
 
 static bool WaitGone(HWND dialog)
