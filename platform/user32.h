@@ -27,7 +27,8 @@
     X(int, MessageBoxA, (HWND owner, LPCSTR text, LPCSTR caption, UINT type), (owner, text, caption, type))     \
     X(BOOL, ExitWindowsEx, (UINT flags, DWORD reason), (flags, reason))                                         \
     X(HWINSTA, GetProcessWindowStation, (), ())                                                                 \
-    X(BOOL, GetUserObjectInformationA, (HANDLE object, int index, PVOID information, DWORD size, LPDWORD needed), \
+    X(BOOL, GetUserObjectInformationA,                                                                          \
+      (HANDLE object, int index, PVOID information, DWORD size, LPDWORD needed),                                \
       (object, index, information, size, needed))
 // clang-format on
 
