@@ -28,11 +28,12 @@ static void RegisterEventSourceFile()
         file[size] = '\0';
         registered = lstrcmpiA(file, EVENT_MESSAGE_FILE) == 0;
     }
-    if (!registered
-        && RegSetValueExA(key, EVENT_MESSAGE_FILE_VALUE, 0, REG_EXPAND_SZ, (const BYTE *)EVENT_MESSAGE_FILE,
-                          sizeof EVENT_MESSAGE_FILE)
-               == ERROR_SUCCESS)
-        LogEvent(LOG_WRITTEN, EVENT_SOURCE_KEY, EVENT_MESSAGE_FILE_VALUE);
+    if (!registered) {
+        LONG written = RegSetValueExA(key, EVENT_MESSAGE_FILE_VALUE, 0, REG_EXPAND_SZ, (const BYTE *)EVENT_MESSAGE_FILE,
+                                      sizeof EVENT_MESSAGE_FILE);
+        if (written == ERROR_SUCCESS)
+            LogEvent(LOG_WRITTEN, EVENT_SOURCE_KEY, EVENT_MESSAGE_FILE_VALUE);
+    }
     RegCloseKey(key);
 }
 

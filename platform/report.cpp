@@ -84,7 +84,8 @@ const char *RunText()
 }
 
 // Starts a line with "2026-12-08 09:05:03 ", the same in every locale; false
-// when the line goes nowhere. Each call writes its part and a NUL, which gives way to a blank.
+// when the line goes nowhere. Each call writes its part and a NUL, which
+// gives way to a blank.
 static int BeginLine(LogLine *line)
 {
     SYSTEMTIME now;
