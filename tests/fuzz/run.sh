@@ -19,7 +19,7 @@ for source in host/*.cpp; do
 done
 "$cxx" "${flags[@]}" -fsanitize=fuzzer,address,undefined \
     app/command_line.cpp app/flow.cpp app/main.cpp app/printer_dlg.cpp app/restart.cpp app/unattended.cpp \
-    platform/dll_search.cpp platform/report.cpp \
+    platform/dll_search.cpp platform/event_log.cpp platform/report.cpp \
     registry/*.cpp tests/fuzz/registry_fuzz.cpp \
     "$out"/host_*.o -o "$out/registry_fuzz"
 
