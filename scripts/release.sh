@@ -200,64 +200,12 @@ if ! (cd "$work/src" && cmake --preset i686 && cmake --build --preset i686 --tar
 fi
 mkdir "$work/dist"
 
-# The installer package, from this build and package/Brisvane.wxs. Its name,
-# maker and version are those of the executable's version record. The
-# product code is one per version as Windows Installer tells versions apart
-# (by the first three fields): a package of the same version is the same
-# product, never a second entry beside it. The package code changes with
-# anything in the package, and neither changes between two builds of one
-# commit, nor do the summary's times (the commit's) and the cabinet's file
-# times, so that such builds give the same bytes.
-declare -A info
-build_msi() {
-    local msi=$work/msi name value upgrade_code epoch stamp
-    mkdir "$msi"
-    cp "$work/src/build/i686/Brisvane.exe" "$work/src/build/i686/BrisvaneActions.dll" \
-        "$work/src/package/Brisvane.wxs" "$msi/"
-    while IFS='=' read -r name value; do
-        info[$name]=$value
-    done < <(python3 "$work/src/package/version-info.py" "$msi/Brisvane.exe")
-    [ -n "${info[ProductName]:-}" ] && [ -n "${info[Manufacturer]:-}" ] && [ -n "${info[Version]:-}" ] ||
-        die "cannot read the product name, company name and version from Brisvane.exe's version record"
-    info[FileVersion]=${info[Version]}
-    [ -z "$msi_version" ] || info[Version]=$msi_version
-    upgrade_code=$(sed -n 's/.*UpgradeCode="\([^"]*\)".*/\1/p' "$msi/Brisvane.wxs")
-    uuid() {
-        python3 -c 'import sys, uuid; print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2])).upper())' \
-            "$upgrade_code" "$1"
-    }
-    info[ProductCode]=$(uuid "product $(cut -d. -f1-3 <<<"${info[Version]}")")
-    info[PackageCode]=$(uuid "package ${info[Version]} $(git rev-parse 'HEAD^{tree}') $(cd "$msi" &&
-        sha256sum Brisvane.exe BrisvaneActions.dll | cut -d' ' -f1 | tr '\n' ' ')")
-    epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct HEAD)}
-    stamp=$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
-    touch -d "@$epoch" "$msi/Brisvane.exe" "$msi/BrisvaneActions.dll"
-    printf '\r\n\r\n1251\t_ForceCodepage\r\n' >"$msi/codepage.idt"
-    # faketime -f holds the clock still. wixl reads the files it packs from
-    # the folder it runs in only. The queries write what wixl cannot (see
-    # package/Brisvane.wxs): 3393 is a DLL in the Binary table (1), its
-    # return ignored (64), run from the script (1024) on rollback (256), not
-    # impersonated (2048); Brisvane.exe is versioned as its version record
-    # says, so that a repair compares versions; PRINTER reaches the actions
-    # also where a user who is not an administrator installs with elevated rights.
-    if ! (cd "$msi" && export TZ=UTC &&
-        faketime -f "$stamp" wixl -a x86 -D "ProductName=${info[ProductName]}" -D "Manufacturer=${info[Manufacturer]}" \
-            -D "Version=${info[Version]}" -D "ProductCode=${info[ProductCode]}" \
-            -D Exe=Brisvane.exe -D Dll=BrisvaneActions.dll -o Brisvane.msi Brisvane.wxs &&
-        faketime -f "$stamp" msibuild Brisvane.msi -i codepage.idt \
-            -q "UPDATE \`CustomAction\` SET \`Type\` = 3393 WHERE \`Action\` = 'SwitchOffRollback' OR \`Action\` = 'SwitchOnRollback'" \
-            -q "UPDATE \`File\` SET \`Version\` = '${info[FileVersion]}' WHERE \`File\` = 'Brisvane.exe'" \
-            -q "UPDATE \`Property\` SET \`Value\` = 'PRINTER;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE \`Property\` = 'SecureCustomProperties'" \
-            -q "UPDATE \`LaunchCondition\` SET \`Description\` = 'Уже установлена более новая версия [ProductName].' WHERE \`Condition\` = 'NOT WIX_DOWNGRADE_DETECTED'" \
-            -s "${info[ProductName]}" "${info[Manufacturer]}" "Intel;1049" "{${info[PackageCode]}}") \
-        >"$work/msi.log" 2>&1; then
-        cat "$work/msi.log" >&2
-        die "wixl could not build Brisvane.msi"
-    fi
-}
+# The installer package, from this build and package/Brisvane.wxs: always the
+# 32-bit one, whose program runs on every Windows.
 echo "release: building Brisvane.msi with wixl..."
-build_msi
-echo "release: Brisvane.msi ${info[Version]}, product code {${info[ProductCode]}}"
+package=$(BRISVANE_MSI_VERSION=$msi_version "$work/src/package/build-msi.sh" x86 "$work/src/build/i686" \
+    "$work/msi/Brisvane.msi") || die "wixl could not build Brisvane.msi"
+echo "release: $package"
 
 # sign_file IN OUT: Authenticode-signs IN into OUT with the key of either
 # road, time-stamped unless that was waived, verifies the signature, its
