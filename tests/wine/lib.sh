@@ -10,7 +10,7 @@
 #   e2e_calls FILE              the traced calls of a relay log, one per line, a
 #                               line for each user32 that an unattended run loaded,
 #                               and each custom action that called MsiSetMode
-#   e2e_package_rows MSI        the rows of the installer package's tables that
+#   e2e_package_rows DIR FILE   appends the rows of DIR/Brisvane.msi's tables that
 #                               its rollbacks and its versioned program stand on
 
 # The calls whose arguments the tests check: the size given for the patch
@@ -123,8 +123,15 @@ EOF
             print "user32.dll loaded by an unattended run" }' "$1"
 }
 
+# Each package's product code in the transcript becomes its name: the 32-bit
+# and the 64-bit package of one version have different codes.
 e2e_package_rows() {
-    msiinfo export "$1" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '$1 ~ /^Switch|^Restart/ {
-        print "table InstallExecuteSequence: " $1 " | " $2 " | " $3 }'
-    msiinfo export "$1" File | tr -d '\r' | awk -F'\t' 'NR > 3 { print "table File: " $1 " version " $5 }'
+    local name code
+    msiinfo export "$1/Brisvane.msi" InstallExecuteSequence | tr -d '\r' | awk -F'\t' '$1 ~ /^Switch|^Restart/ {
+        print "table InstallExecuteSequence: " $1 " | " $2 " | " $3 }' >>"$2"
+    msiinfo export "$1/Brisvane.msi" File | tr -d '\r' | awk -F'\t' 'NR > 3 { print "table File: " $1 " version " $5 }' >>"$2"
+    for name in Brisvane.msi next/Brisvane.msi; do
+        code=$(msiinfo export "$1/$name" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+        sed -i "s|$code|<product code of $name>|g" "$2"
+    done
 }

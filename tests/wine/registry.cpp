@@ -180,15 +180,16 @@ std::vector<std::string> UninstallEntries()
     static const wchar_t *const SHOWN[] = { L"DisplayName", L"DisplayVersion", L"Publisher", L"NoModify",
                                             L"WindowsInstaller" };
     std::vector<std::string> lines;
-    std::vector<std::wstring> names = Subkeys(KEY_WOW64_32KEY);
+    // The driver's own view: each configuration runs a package of its architecture.
+    std::vector<std::wstring> names = Subkeys(0);
     for (const auto &name : names) {
         lines.push_back("entry " + Utf8(name.c_str()));
         std::wstring path = std::wstring(UNINSTALL_KEY) + L"\\" + name;
         for (const wchar_t *value : SHOWN) {
             wchar_t text[VALUE_DATA_SIZE];
             DWORD type = 0, size = sizeof text, number = 0;
-            LONG result = RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), value,
-                                       RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6432KEY, &type, text, &size);
+            LONG result = RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), value, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type,
+                                       text, &size);
             memcpy(&number, text, sizeof number);
             std::string shown = result != ERROR_SUCCESS ? "absent"
                                 : type == REG_DWORD     ? std::to_string(number)
@@ -198,13 +199,13 @@ std::vector<std::string> UninstallEntries()
     }
     if (lines.empty())
         lines.push_back("no entries");
-    // Under WOW64 the 64-bit view is another key: a 32-bit package's entry
+    // On 64-bit Windows the other view is another key: a package's entry
     // must not be there too.
     BOOL wow64 = FALSE;
-    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
-        for (const auto &name : Subkeys(KEY_WOW64_64KEY)) {
+    if (sizeof(void *) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64)) {
+        for (const auto &name : Subkeys(wow64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY)) {
             if (std::find(names.begin(), names.end(), name) != names.end())
-                lines.push_back("also in the 64-bit view: entry " + Utf8(name.c_str()));
+                lines.push_back("also in the other view: entry " + Utf8(name.c_str()));
         }
     }
     return lines;

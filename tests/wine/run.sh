@@ -16,11 +16,12 @@
 # BRISVANE_E2E_TRIES=N: runs of a case in which qemu crashed (default 3).
 # BRISVANE_E2E_MSI_UNDER_QEMU=1: the installer package's case also where
 # qemu runs 32-bit code, which it otherwise skips.
-# The installer package's case runs in the i686 configurations only, since
-# the package is 32-bit and carries the i686 build; x86_64-win64 skips it. It
-# takes the packages that scripts/release.sh makes from the committed tree,
-# of the executable's version and of a newer one for the upgrade, and finds
-# them at C:\deploy\Brisvane.msi and C:\deploy\next\Brisvane.msi.
+# The installer package's case takes packages of the executable's version and
+# of a newer one for the upgrade, and finds them at C:\deploy\Brisvane.msi and
+# C:\deploy\next\Brisvane.msi: in the i686 configurations the shipping 32-bit
+# ones that scripts/release.sh makes from the committed tree, in x86_64-win64
+# the 64-bit ones of the x86_64 build, which Wine's 64-bit msiexec runs
+# natively also where 32-bit code runs under qemu.
 # A case file holds the driver's script, a line "== expected", and the
 # transcript the run must produce: the driver's output followed by the
 # installer's traced calls. Each configuration runs the driver built for the
@@ -108,15 +109,19 @@ needs_packages=
 for file in "${cases[@]}"; do
     [[ "$msi_cases" == *" $(basename "$file" .case) "* ]] && needs_packages=1
 done
-if [ -n "$needs_packages" ] && [[ " ${configs[*]}" == *" i686-"* ]]; then
-    echo "building the installer packages with scripts/release.sh..."
+if [ -n "$needs_packages" ]; then
+    echo "building the installer packages..."
     rm -rf "$packages"
     for version in "" "$next_version"; do
-        if ! BRISVANE_SIGN_PFX= BRISVANE_SIGN_PKCS11_MODULE= BRISVANE_SIGN_KEY= BRISVANE_SIGN_CERT= \
-            BRISVANE_MSI_VERSION=$version BRISVANE_RELEASE_DIR="$packages/${version:-current}" \
-            "$root/scripts/release.sh" >>"$root/build/wine-build.log" 2>&1; then
+        if ! { [[ " ${configs[*]}" != *" i686-"* ]] ||
+            BRISVANE_SIGN_PFX= BRISVANE_SIGN_PKCS11_MODULE= BRISVANE_SIGN_KEY= BRISVANE_SIGN_CERT= \
+                BRISVANE_MSI_VERSION=$version BRISVANE_RELEASE_DIR="$packages/i686/${version:+next}" \
+                "$root/scripts/release.sh"; } >>"$root/build/wine-build.log" 2>&1 ||
+            ! { [[ " ${configs[*]} " != *" x86_64-win64 "* ]] || (cd "$root" && BRISVANE_MSI_VERSION=$version \
+                package/build-msi.sh x64 build/x86_64 "$packages/x86_64/${version:+next/}Brisvane.msi"); } \
+                >>"$root/build/wine-build.log" 2>&1; then
             cat "$root/build/wine-build.log"
-            give_up "scripts/release.sh failed"
+            give_up "the installer packages could not be built"
         fi
     done
 fi
@@ -165,15 +170,11 @@ run_case() {
         loader=$WINE
         installer=$i686_installer
     fi
-    if [[ "$msi_cases" == *" $name "* ]] && [ "$arch" != i686 ]; then
-        echo "SKIP $config $name (the installer package is 32-bit)" | tee "$out.result"
-        return
-    fi
     # Where qemu-user runs the 32-bit side, Wine's msiexec hangs, or its
     # custom action server dies in a call back to the installation, in most
     # runs of this case (so at the commit before the package's restart moved
     # out of the deferred actions, too): there it proves nothing either way.
-    if [[ "$msi_cases" == *" $name "* ]] && _wine_under_qemu && [ "${BRISVANE_E2E_MSI_UNDER_QEMU:-}" != 1 ]; then
+    if [[ "$msi_cases" == *" $name "* ]] && [ "$arch" = i686 ] && _wine_under_qemu && [ "${BRISVANE_E2E_MSI_UNDER_QEMU:-}" != 1 ]; then
         echo "SKIP $config $name (32-bit code runs under qemu here, where Wine's msiexec is unreliable;" \
             "BRISVANE_E2E_MSI_UNDER_QEMU=1 runs it all the same)" | tee "$out.result"
         return
@@ -184,8 +185,8 @@ run_case() {
         e2e_clone "$root/build/wine/e2e-${config#*-}" "$prefix"
         if [[ "$msi_cases" == *" $name "* ]]; then
             mkdir -p "$prefix/drive_c/deploy/next"
-            cp "$packages/current/Brisvane.msi" "$prefix/drive_c/deploy/"
-            cp "$packages/$next_version/Brisvane.msi" "$prefix/drive_c/deploy/next/"
+            cp "$packages/$arch/Brisvane.msi" "$prefix/drive_c/deploy/"
+            cp "$packages/$arch/next/Brisvane.msi" "$prefix/drive_c/deploy/next/"
         fi
         sed '/^== expected$/,$d' "$file" >"$out.script"
         sed '1,/^== expected$/d' "$file" >"$out.expected"
@@ -200,7 +201,7 @@ run_case() {
         [ "$config" = i686-win64 ] && view_check "$prefix" >"$out.views"
         rm -rf "$prefix"
         e2e_calls "$out.stderr" >>"$out.transcript"
-        [[ "$msi_cases" != *" $name "* ]] || e2e_package_rows "$packages/current/Brisvane.msi" >>"$out.transcript"
+        [[ "$msi_cases" != *" $name "* ]] || e2e_package_rows "$packages/$arch" "$out.transcript"
         diff -u "$out.expected" "$out.transcript" >"$out.diff"
         # qemu-user, where it runs the 32-bit side, now and then dies of a
         # signal in one of Wine's processes; such a run proves nothing either
