@@ -25,9 +25,32 @@ echo "static: ${#files[@]} C++ files laid out as .clang-format says"
 for arch in i686 x86_64; do
     cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_EXPORT_COMPILE_COMMANDS=ON --no-warn-unused-cli >/dev/null
-    cmake --build "$out/$arch" --target Brisvane -j2 >"$out/$arch.log" 2>&1 || { cat "$out/$arch.log"; exit 1; }
+    cmake --build "$out/$arch" --target Brisvane BrisvaneActions -j2 >"$out/$arch.log" 2>&1 || { cat "$out/$arch.log"; exit 1; }
     echo "static: $arch build clean with -Wall -Wextra -Werror"
 done
+
+# Each platform's package from these builds, read from its tables: what only
+# the 32-bit one shows (its program in the 32-bit Program Files and registry
+# view) must hold also where its Wine case cannot run, and the product code of
+# a version, which deployed computers know it by, never changes.
+for platform in x86:i686 x64:x86_64; do
+    package/build-msi.sh "${platform%:*}" "$out/${platform#*:}" "$out/${platform%:*}.msi" >/dev/null
+    for table in Component Directory Property; do
+        msiinfo export "$out/${platform%:*}.msi" $table | tr -d '\r' | grep -E '^(Brisvane.exe|INSTALLFOLDER|ProductCode)\s'
+    done
+    msiinfo suminfo "$out/${platform%:*}.msi" | grep '^Template'
+done | diff -u - <(tr '|' '\t' <<'ROWS') || { echo "static: the packages' platform rows differ" >&2; exit 1; }
+Brisvane.exe|{8E0F7B8A-2C8F-4E0D-A4B2-3F1C9D6E5A71}|INSTALLFOLDER|0||Brisvane.exe
+INSTALLFOLDER|ProgramFilesFolder|Brisvane
+ProductCode|{C78AF712-D20F-5052-8C7F-1498D63C70C5}
+Template: Intel;1049
+Brisvane.exe|{1D19320A-DFFB-4C88-AA85-1FE94DB0BE4E}|INSTALLFOLDER|256||Brisvane.exe
+INSTALLFOLDER|ProgramFiles64Folder|Brisvane
+ProductCode|{81285AAC-5CA4-5C00-847D-6731BC6130DC}
+Template: x64;1049
+ROWS
+echo "static: the x86 and x64 packages' platform, program folder, components and product codes"
+echo "static: the x86 and x64 packages' platforms, folders, components and codes as each platform needs"
 
 cmake -S . -B "$out/host" -DBRISVANE_HOST=ON -DBRISVANE_SANITIZE=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 # clang reads and writes UTF-8 only, and knows none of the size options of
