@@ -56,10 +56,20 @@ wine_template_prefix() {
     mkdir -p "$(dirname "$dir")"
     [ "$arch" = win32 ] && loader=$WINE
     # Under qemu, the media framework's registration runs the 32-bit wineboot
-    # out of address space.
-    _wine_under_qemu && overrides="$overrides;winegstreamer="
-    WINEARCH=$arch WINEPREFIX="$dir" WINEDLLOVERRIDES=$overrides timeout 300 "$loader" wineboot -i >/dev/null 2>&1
-    WINEPREFIX="$dir" timeout 60 "$WINESERVER" -w
+    # out of address space, and a driver host now and then crashes, where
+    # Wine's debugger would wait for ever: without it the crash only ends
+    # that process. A wineboot that fails all the same makes the prefix once
+    # more, and a process of Wine's that it leaves running is ended.
+    _wine_under_qemu && overrides="$overrides;winegstreamer=;winedbg.exe=d"
+    local try status
+    for try in 1 2; do
+        rm -rf "$dir"
+        status=0
+        WINEARCH=$arch WINEPREFIX="$dir" WINEDLLOVERRIDES=$overrides timeout 300 "$loader" wineboot -i \
+            >/dev/null 2>&1 || status=$?
+        WINEPREFIX="$dir" timeout 60 "$WINESERVER" -w || WINEPREFIX="$dir" "$WINESERVER" -k || true
+        [ $status -ne 0 ] || break
+    done
     if [ ! -f "$dir/system.reg" ]; then
         echo "wine-env: could not create the Wine prefix $dir" >&2
         return 1
