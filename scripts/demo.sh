@@ -4,8 +4,10 @@
 # installed printer with a supported driver.
 #   With a usable $DISPLAY the installer's dialogs open for you to answer.
 #   Without one, the whole round (switch the warnings off, then on again) is
-#   walked on a virtual display by the test driver, and every dialog and
-#   message box is saved as a screenshot in build/demo/screenshots.
+#   walked on a virtual display by the test driver, every dialog and message
+#   box is saved as a screenshot in build/demo/screenshots, and the demo ends
+#   non-zero, saying why in one line, unless all seven appeared with their
+#   captions and the registry went from nothing to switched off and back.
 # The registry keys are printed before and after. Restart requests only go
 # to a stub that logs them.
 set -euo pipefail
@@ -61,11 +63,10 @@ e2e_template "$root/build/wine/template-win32" "$root/build/wine/e2e-win32" \
     "$root/build/i686/tests/wine/restart_stub.exe"
 e2e_clone "$root/build/wine/e2e-win32" "$prefix"
 if [ $interactive -eq 0 ]; then
-    # A virtual desktop draws the windows' captions, which bare Xvfb lacks.
-    WINEPREFIX=$prefix "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
-    WINEPREFIX=$prefix "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 800x600 \
-        /f >/dev/null 2>&1
-    # The desktop is chosen when a session starts: start the next one afresh.
+    # Bare Xvfb has no window manager to draw the windows' frames and
+    # captions: Wine draws them itself, as Windows does. (Wine's virtual
+    # desktop would draw them too, but under qemu it crashes.)
+    WINEPREFIX=$prefix "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
     e2e_stop "$prefix"
 fi
 echo
@@ -91,7 +92,8 @@ mkdir -p "$shots" "$prefix/drive_c/shots"
         for want in "$prefix"/drive_c/shots/*.want; do
             [ -e "$want" ] || continue
             name=$(basename "$want" .want)
-            xwd -root -silent | convert xwd:- -crop 800x600+0+0 +repage "$shots/$name.png"
+            # The screen is black but for the one dialog.
+            xwd -root -silent | convert xwd:- -trim +repage "$shots/$name.png"
             rm -f "$want"
         done
         sleep 0.1
@@ -113,8 +115,30 @@ watcher=$!
     echo 'echo == registry after'
     state_script
     echo 'restarts'
-} | drive 'C:\shots'
+} | drive 'C:\shots' | tee "$demo/round.txt" || true
 
 echo
 echo "demo: screenshots of every dialog and message box, in order:"
-ls -1 "$shots"/*.png | sed "s|^$root/||"
+ls -1 "$shots"/*.png 2>/dev/null | sed "s|^$root/||"
+
+# Each shot holds a dialog under its caption: a quarter of the width from
+# the right, where neither text nor button stands, the caption's blue or grey
+# rather than the light grey of a dialog's face.
+count=0
+for shot in "$shots"/*.png; do
+    [ -e "$shot" ] || continue
+    [ "$(convert "$shot" -format '%[fx:w > 200 && h > 80 && 255 * p{w * 3 / 4, 8}.r < 160]' info:)" = 1 ] || break
+    count=$((count + 1))
+done
+between=$(sed -n '/^== registry between$/,/^== switching/p' "$demo/round.txt")
+after=$(sed -n '/^== registry after$/,$p' "$demo/round.txt")
+if [ "$count" -ne 7 ] || [ "$(ls "$shots" | wc -l)" -ne 7 ]; then
+    echo "demo: FAILED: of the 7 dialogs, $count appeared with their captions (screenshots in build/demo/screenshots)" >&2
+    exit 1
+elif ! grep -q '"TonerLow" REG_DWORD 4 bytes: 01 00 00 00' <<<"$between" ||
+    ! grep -q '"Printer Name" REG_SZ' <<<"$between" ||
+    ! grep -qxF 'HKLM\SOFTWARE\Brisvane absent' <<<"$after" || grep -q 'TonerLow' <<<"$after"; then
+    echo "demo: FAILED: the registry did not go from switched off to switched on again" >&2
+    exit 1
+fi
+echo "demo: the whole round, 7 dialogs and the registry switched off and on again"
