@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the three configurations,
 # then the unit tests, the checks of the built executables, the fuzzer, the
-# static checks, the end-to-end tests under Wine and the release.
+# static checks, the end-to-end tests under Wine, the demo and the release.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,6 +50,9 @@ run "reproducible build" reproducible
 [ -x tests/static/run.sh ] && run "static checks" tests/static/run.sh
 [ -x tests/fuzz/run.sh ] && run "fuzzing" tests/fuzz/run.sh
 [ -x tests/wine/run.sh ] && run "end-to-end under Wine" tests/wine/run.sh
+# The README's first command, as it runs where nobody sees a screen: it ends
+# non-zero unless every dialog appeared and the registry went there and back.
+run "demo, headless" env -u DISPLAY scripts/demo.sh
 run "release" tests/release/run.sh
 
 echo
