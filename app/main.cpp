@@ -13,15 +13,9 @@
 #include "unattended.h"
 #include "../platform/user32.h"
 
-enum { NOTICE_TEXT_SIZE = 2048 };
-
 static INT_PTR OnNoticeInit(HWND dialog, HINSTANCE instance)
 {
-    char text[NOTICE_TEXT_SIZE];
-
-    if (LoadStringA(instance, IDS_NOTICE, text, (int)sizeof text) <= 0)
-        text[0] = '\0';
-    SetDlgItemTextA(dialog, IDC_NOTICE_TEXT, text);
+    ShowResourceText(dialog, IDC_NOTICE_TEXT, instance, IDS_NOTICE);
     return TRUE;
 }
 
@@ -76,11 +70,11 @@ INT_PTR CALLBACK ActionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 
 static void RunDialogs(HINSTANCE instance)
 {
-    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_NOTICE), NULL, NoticeDlgProc, (LPARAM)instance) == 0)
+    if (ShowDialog(instance, IDD_NOTICE, NoticeDlgProc, (LPARAM)instance) == 0)
         return;
-    switch (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ACTION), NULL, ActionDlgProc, 0)) {
+    switch (ShowDialog(instance, IDD_ACTION, ActionDlgProc, 0)) {
     case ACTION_DISABLE_MESSAGES:
-        if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PRINTER), NULL, PrinterDlgProc, 0) != 0)
+        if (ShowDialog(instance, IDD_PRINTER, PrinterDlgProc, 0) != 0)
             FinishChange(TEXT_SWITCHED_OFF);
         break;
     case ACTION_ENABLE_MESSAGES:

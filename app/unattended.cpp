@@ -14,7 +14,6 @@
 #include "../registry/registry_ops.h"
 #include "../res/messages.h"
 #include "flow.h"
-#include "../platform/user32.h"
 
 // Held for the whole run, so that a second run started meanwhile (by a
 // deployment tool's retry, or a second tool) changes nothing. Global, since
@@ -217,7 +216,7 @@ int RunUnattended(const RunOptions &options, const char *arguments)
     int code = EXIT_BAD_COMMAND_LINE;
 
     if (options.run == RUN_USAGE && CanShowWindows()) {
-        MessageBoxA(NULL, TEXT_USAGE, APP_TITLE, MB_ICONINFORMATION);
+        ShowMessage(TEXT_USAGE, MB_ICONINFORMATION);
         return EXIT_NOTHING_TO_DO;
     }
     // A log that does not open stops nothing, since the exit code and the

@@ -73,6 +73,7 @@ struct MessageBoxRecord {
     std::string caption;
     UINT style;
     int answer;
+    bool wide = false;  // shown by MessageBoxW
 };
 const std::vector<MessageBoxRecord> &MessageBoxes();
 // Answers for the next message boxes in order; without one a box answers IDOK.
@@ -187,6 +188,7 @@ struct DialogRecord {
     INT_PTR initResult;
     INT_PTR result;
     std::vector<Control> controlsAfterInit;  // the controls as WM_INITDIALOG left them
+    bool wide = false;                       // made by DialogBoxParamW
 };
 const std::vector<DialogRecord> &Dialogs();
 int UnscriptedDialogs();

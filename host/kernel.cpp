@@ -257,6 +257,11 @@ BOOL WINAPI GetComputerNameA(LPSTR name, LPDWORD size)
     return TRUE;
 }
 
+UINT WINAPI GetACP()
+{
+    return host::AnsiCodePage();
+}
+
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED)
 {
     const std::string *path = OpenFile(file);

@@ -467,6 +467,40 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     return answer;
 }
 
+// The W calls record code page 1251 bytes as the A calls do (the texts hold ASCII and А to я only).
+static std::string Narrow(const WCHAR *wide)
+{
+    std::string out;
+    for (; *wide != 0; wide++)
+        out += (char)(*wide < 0x80 ? *wide : *wide - (0x410 - 0xC0));
+    return out;
+}
+
+INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, const WCHAR *name, HWND owner, DLGPROC procedure, LPARAM param)
+{
+    INT_PTR result = DialogBoxParamA(instance, reinterpret_cast<LPCSTR>(name), owner, procedure, param);
+    host::State().records.back().wide = true;
+    return result;
+}
+
+BOOL WINAPI SetDlgItemTextW(HWND dialog, int id, const WCHAR *text)
+{
+    return SetDlgItemTextA(dialog, id, Narrow(text).c_str());
+}
+
+int WINAPI LoadStringW(HINSTANCE instance, UINT id, WCHAR *buffer, int size)
+{
+    char text[sizeof NOTICE_TEXT];
+    return MultiByteToWideChar(1251, 0, text, LoadStringA(instance, id, text, sizeof text) + 1, buffer, size) - 1;
+}
+
+int WINAPI MessageBoxW(HWND owner, const WCHAR *text, const WCHAR *caption, UINT type)
+{
+    int answer = MessageBoxA(owner, Narrow(text).c_str(), Narrow(caption).c_str(), type);
+    host::State().messageBoxes.back().wide = true;
+    return answer;
+}
+
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason)
 {
     host::Ui &ui = host::State();

@@ -22,6 +22,10 @@ static int runTextLength;
 // The program's own texts are code page 1251 bytes; names, paths and the
 // command line come in the system's ANSI code page, whatever its language.
 enum { FIXED_TEXT_CODE_PAGE = 1251 };
+// Room for a text on the screen in UTF-16 units with its NUL, as many as its
+// code page 1251 bytes: the usage is the longest message, the notice the one
+// string resource. The notice's ANSI buffer, in bytes, is as it always was.
+enum { MESSAGE_TEXT_SIZE = sizeof TEXT_USAGE, RESOURCE_TEXT_SIZE = sizeof NOTICE_TEXT, RESOURCE_BYTES_SIZE = 2048 };
 
 struct LogLine {
     char bytes[LOG_LINE_SIZE];
@@ -212,12 +216,72 @@ void LogNumber(const char *text, unsigned number)
     LogEvent(text, digits + at);
 }
 
+// Where the code page for programs without Unicode is 1251, the ANSI calls
+// show the program's texts as they are. Any other lacks their letters: the
+// ANSI calls would read the texts in it, LoadStringA (and Wine's
+// DialogBoxParamA) convert the resources' UTF-16 to it, and the screen would
+// show '?' or another script's signs. There the texts go out as UTF-16.
+static int IsFixedTextCodePage()
+{
+    return GetACP() == FIXED_TEXT_CODE_PAGE;
+}
+
+// Code page 1251 gives one UTF-16 unit per byte: as much of the text as fits
+// before the NUL is converted. A failed conversion, which returns 0, leaves
+// the text empty.
+static void Widen(const char *text, WCHAR *wide, int size)
+{
+    int length = lstrlenA(text);
+
+    if (length > size - 1)
+        length = size - 1;
+    wide[MultiByteToWideChar(FIXED_TEXT_CODE_PAGE, 0, text, length, wide, size - 1)] = 0;
+}
+
+// A dialog made by the W call is a Unicode window, whose template's texts
+// reach the screen unconverted. Its combo box still takes the printer's name
+// from SendDlgItemMessageA, which the system converts from its own code page,
+// the one the spooler's registry gives names in.
+INT_PTR ShowDialog(HINSTANCE instance, int id, DLGPROC procedure, LPARAM param)
+{
+    if (IsFixedTextCodePage())
+        return DialogBoxParamA(instance, MAKEINTRESOURCEA(id), NULL, procedure, param);
+    return DialogBoxParamW(instance, MAKEINTRESOURCEW(id), NULL, procedure, param);
+}
+
+void ShowResourceText(HWND dialog, int control, HINSTANCE instance, UINT id)
+{
+    if (IsFixedTextCodePage()) {
+        char text[RESOURCE_BYTES_SIZE];
+        if (LoadStringA(instance, id, text, (int)sizeof text) <= 0)
+            text[0] = '\0';
+        SetDlgItemTextA(dialog, control, text);
+    } else {
+        WCHAR text[RESOURCE_TEXT_SIZE];
+        if (LoadStringW(instance, id, text, RESOURCE_TEXT_SIZE) <= 0)
+            text[0] = 0;
+        SetDlgItemTextW(dialog, control, text);
+    }
+}
+
+int ShowMessage(const char *text, UINT type)
+{
+    WCHAR wideText[MESSAGE_TEXT_SIZE];
+    WCHAR wideCaption[sizeof APP_TITLE];
+
+    if (IsFixedTextCodePage())
+        return MessageBoxA(NULL, text, APP_TITLE, type);
+    Widen(text, wideText, MESSAGE_TEXT_SIZE);
+    Widen(APP_TITLE, wideCaption, (int)sizeof APP_TITLE);
+    return MessageBoxW(NULL, wideText, wideCaption, type);
+}
+
 void ShowError(const char *text)
 {
     if (unattended)
         LogEvent(text);
     else
-        MessageBoxA(NULL, text, APP_TITLE, MB_ICONERROR);
+        ShowMessage(text, MB_ICONERROR);
 }
 
 int ShowConfirm(const char *text)
@@ -226,5 +290,5 @@ int ShowConfirm(const char *text)
         LogEvent(text);
         return confirmAnswer;
     }
-    return MessageBoxA(NULL, text, APP_TITLE, MB_ICONERROR | MB_OKCANCEL) == IDOK;
+    return ShowMessage(text, MB_ICONERROR | MB_OKCANCEL) == IDOK;
 }

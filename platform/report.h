@@ -39,6 +39,21 @@ int CanShowWindows();
 // by line ends, in UTF-8: the facts of its log in one text.
 const char *RunText();
 
+// The windows below read as on a Russian Windows whatever the code page for
+// programs without Unicode: ANSI calls where it is 1251, as always, and
+// UTF-16 ones elsewhere.
+
+// One of the installer's dialogs, from its template, without an owner.
+INT_PTR ShowDialog(HINSTANCE instance, int id, DLGPROC procedure, LPARAM param);
+
+// A string resource, such as the notice, as the text of a dialog's control.
+void ShowResourceText(HWND dialog, int control, HINSTANCE instance, UINT id);
+
+// A message box with this text and style, the program's caption and no
+// owner; returns the button chosen. Unlike ShowError and ShowConfirm it is
+// shown in an unattended run too: the usage is its one window.
+int ShowMessage(const char *text, UINT type);
+
 // A failure, or a notice that there is nothing to do: OK only.
 void ShowError(const char *text);
 

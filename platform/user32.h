@@ -17,14 +17,20 @@
 #define BRISVANE_USER32_FUNCTIONS(X)                                                                            \
     X(INT_PTR, DialogBoxParamA, (HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC procedure, LPARAM param), \
       (instance, name, owner, procedure, param))                                                                \
+    X(INT_PTR, DialogBoxParamW,                                                                                 \
+      (HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC procedure, LPARAM param),                          \
+      (instance, name, owner, procedure, param))                                                                \
     X(BOOL, EndDialog, (HWND dialog, INT_PTR result), (dialog, result))                                         \
     X(LRESULT, SendDlgItemMessageA, (HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam),          \
       (dialog, id, message, wParam, lParam))                                                                    \
     X(HWND, GetDlgItem, (HWND dialog, int id), (dialog, id))                                                    \
     X(BOOL, EnableWindow, (HWND window, BOOL enable), (window, enable))                                         \
     X(BOOL, SetDlgItemTextA, (HWND dialog, int id, LPCSTR text), (dialog, id, text))                            \
+    X(BOOL, SetDlgItemTextW, (HWND dialog, int id, LPCWSTR text), (dialog, id, text))                           \
     X(int, LoadStringA, (HINSTANCE instance, UINT id, LPSTR buffer, int size), (instance, id, buffer, size))    \
+    X(int, LoadStringW, (HINSTANCE instance, UINT id, LPWSTR buffer, int size), (instance, id, buffer, size))   \
     X(int, MessageBoxA, (HWND owner, LPCSTR text, LPCSTR caption, UINT type), (owner, text, caption, type))     \
+    X(int, MessageBoxW, (HWND owner, LPCWSTR text, LPCWSTR caption, UINT type), (owner, text, caption, type))   \
     X(BOOL, ExitWindowsEx, (UINT flags, DWORD reason), (flags, reason))                                         \
     X(HWINSTA, GetProcessWindowStation, (), ())                                                                 \
     X(BOOL, GetUserObjectInformationA,                                                                          \
@@ -40,13 +46,17 @@ BRISVANE_USER32_FUNCTIONS(BRISVANE_USER32_DECLARE)
 // its line in the list above does not compile.
 #ifndef BRISVANE_USER32_STANDINS
 #define DialogBoxParamA LazyDialogBoxParamA
+#define DialogBoxParamW LazyDialogBoxParamW
 #define EndDialog LazyEndDialog
 #define SendDlgItemMessageA LazySendDlgItemMessageA
 #define GetDlgItem LazyGetDlgItem
 #define EnableWindow LazyEnableWindow
 #define SetDlgItemTextA LazySetDlgItemTextA
+#define SetDlgItemTextW LazySetDlgItemTextW
 #define LoadStringA LazyLoadStringA
+#define LoadStringW LazyLoadStringW
 #define MessageBoxA LazyMessageBoxA
+#define MessageBoxW LazyMessageBoxW
 #define ExitWindowsEx LazyExitWindowsEx
 #define GetProcessWindowStation LazyGetProcessWindowStation
 #define GetUserObjectInformationA LazyGetUserObjectInformationA

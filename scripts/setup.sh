@@ -76,9 +76,14 @@ if ! wine32_runs; then
     fi
 fi
 
-# Wine takes the ANSI code page from the locale: ru_RU.UTF-8 gives 1251.
-if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-    $SUDO sed -i 's/^# *ru_RU.UTF-8/ru_RU.UTF-8/' /etc/locale.gen
-    grep -q '^ru_RU.UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-    $SUDO locale-gen >/dev/null
-fi
+# Wine takes the ANSI code page from the locale: ru_RU.UTF-8 gives 1251, the
+# code page of the program's texts; en_US.UTF-8 (1252) and ja_JP.UTF-8 (932)
+# are the Windows of other languages that the end-to-end tests meet.
+generate=
+for locale in ru_RU en_US ja_JP; do
+    locale -a 2>/dev/null | grep -qi "^$locale\.utf-\?8\$" && continue
+    $SUDO sed -i "s/^# *$locale.UTF-8/$locale.UTF-8/" /etc/locale.gen
+    grep -q "^$locale.UTF-8" /etc/locale.gen || echo "$locale.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    generate=1
+done
+[ -z "$generate" ] || $SUDO locale-gen >/dev/null

@@ -60,6 +60,7 @@ typedef INT_PTR(CALLBACK *DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef uintptr_t DWORD_PTR_;
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)(((WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTRESOURCEW(i) ((WCHAR *)((ULONG_PTR)((WORD)(i))))
 
 // The program's entry point, declared by the platform's header too.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
@@ -153,6 +154,10 @@ BOOL WINAPI EnableWindow(HWND window, BOOL enable);
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferSize);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, const WCHAR *name, HWND owner, DLGPROC procedure, LPARAM param);
+BOOL WINAPI SetDlgItemTextW(HWND dialog, int id, const WCHAR *text);
+int WINAPI LoadStringW(HINSTANCE instance, UINT id, WCHAR *buffer, int bufferSize);
+int WINAPI MessageBoxW(HWND owner, const WCHAR *text, const WCHAR *caption, UINT type);
 BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason);
 // The window station's flags (UOI_FLAGS alone).
 typedef struct HWINSTA__ *HWINSTA;
@@ -265,5 +270,6 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int leng
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR *wide, int length, LPSTR text, int size,
                                LPCSTR defaultChar, BOOL *usedDefaultChar);
 BOOL WINAPI GetComputerNameA(LPSTR name, LPDWORD size);
+UINT WINAPI GetACP();
 
 #endif

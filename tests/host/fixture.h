@@ -72,6 +72,8 @@ protected:
     {
         EXPECT_EQ(0, host::OpenHandles());
         EXPECT_EQ(0, host::UnscriptedDialogs());
+        for (const host::MessageBoxRecord &box : host::MessageBoxes())
+            EXPECT_EQ(GetACP() != 1251, box.wide) << box.text;  // MessageBoxW exactly off code page 1251
     }
 };
 

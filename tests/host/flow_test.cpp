@@ -136,6 +136,7 @@ struct Road {
     bool restart;
     bool tonerLowAfter;
     bool recordAfter;
+    UINT codePage = 1251;  // for programs without Unicode
 };
 void PrintTo(const Road &p, std::ostream *os) { *os << p.name; }
 
@@ -152,6 +153,7 @@ TEST_P(Roads, EndWithTheirOutcomeAndExitCodeZero)
         host::SetValue(RECORD, "Printer Name", REG_SZ, "Office");
     if (r.failFunction != nullptr)
         host::FailCalls(r.failFunction, r.failMatch, ERROR_ACCESS_DENIED);
+    host::SetAnsiCodePage(r.codePage);
     for (int answer : r.answers)
         host::QueueMessageBoxAnswer(answer);
     host::QueueDialog(Enter);
@@ -162,7 +164,7 @@ TEST_P(Roads, EndWithTheirOutcomeAndExitCodeZero)
     EXPECT_EQ(0, RunInstaller());
 
     for (const host::DialogRecord &d : host::Dialogs())
-        EXPECT_EQ(nullptr, d.owner) << d.templateId;
+        EXPECT_TRUE(d.owner == nullptr && d.wide == (r.codePage != 1251)) << d.templateId;
     ASSERT_EQ(r.boxes.size(), host::MessageBoxes().size());
     for (size_t i = 0; i < r.boxes.size(); i++)
         ExpectBox(i, r.boxes[i].first, r.boxes[i].second);
@@ -194,6 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
               { { SWITCHED_OFF, 0x11 } }, true, true, false },
         Road{ "SwitchOffNoSupportedPrinter", NO_PRINTER_INSTALLED, NOT_SHOWN, {}, nullptr, nullptr,
               { { NO_PRINTER, 0x10 } }, false, false, false },
+        Road{ "SwitchOffRestartCodePage1252", PRINTER, CONFIRM, { IDOK }, nullptr, nullptr,
+              { { SWITCHED_OFF, 0x11 } }, true, true, true, 1252 },
         Road{ "SwitchOffPrinterCancelled", PRINTER, CANCEL, {}, nullptr, nullptr, {}, false, false,
               false },
         Road{ "SwitchOffWriteFailed", PRINTER, CONFIRM, {}, "RegSetValueExA", "TonerLow",

@@ -548,6 +548,8 @@ TEST_F(HostTest, UsageIsTheOneWindowAndALogThatDoesNotOpenStopsNothing)
     char bare[] = "/off";
     EXPECT_EQ(1168, WinMain(host::Instance(), nullptr, bare, 1));
     EXPECT_TRUE(host::MessageBoxes().empty());
+    host::SetAnsiCodePage(1252);
+    EXPECT_EQ(0, WinMain(host::Instance(), nullptr, help, 1));
 }
 
 }  // namespace
