@@ -179,8 +179,8 @@ run_case() {
             "BRISVANE_E2E_MSI_UNDER_QEMU=1 runs it all the same)" | tee "$out.result"
         return
     fi
-    # NAME@LOCALE.case, a link to a case, repeats it on LOCALE's code page (LC_CTYPE); LANG keeps Wine's texts Russian.
-    [[ "$name" != *@* ]] || local -x LC_ALL= LC_CTYPE="${name#*@}"
+    # NAME@LOCALE.case, a link to a case, repeats it with LANG=LOCALE, on its code page; Wine's own texts stay Russian.
+    [[ "$name" != *@* ]] || local -x LC_ALL= LANG="${name#*@}" LC_MESSAGES=ru_RU.UTF-8
     started=$(date +%s%N)
     local try
     for ((try = 1; try <= tries; try++)); do
