@@ -550,6 +550,10 @@ TEST_F(HostTest, UsageIsTheOneWindowAndALogThatDoesNotOpenStopsNothing)
     EXPECT_TRUE(host::MessageBoxes().empty());
     host::SetAnsiCodePage(1252);
     EXPECT_EQ(0, WinMain(host::Instance(), nullptr, help, 1));
+    host::Reset();  // window station flags that cannot be read leave the box where it always was
+    host::SetWindowStationVisible(true, false);
+    EXPECT_EQ(0, WinMain(host::Instance(), nullptr, help, 1));
+    EXPECT_EQ(1u, host::MessageBoxes().size());
 }
 
 }  // namespace
