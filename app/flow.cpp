@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "../platform/report.h"
-#include "../registry/keys.h"
 #include "../registry/registry_ops.h"
+#include "../res/keys.h"
 #include "../res/messages.h"
 #include "restart.h"
 

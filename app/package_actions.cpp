@@ -9,8 +9,8 @@
 #include <msiquery.h>
 
 #include "../platform/report.h"
-#include "../registry/keys.h"
 #include "../registry/registry_ops.h"
+#include "../res/keys.h"
 #include "../res/messages.h"
 #include "command_line.h"
 #include "flow.h"

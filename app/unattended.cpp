@@ -10,8 +10,8 @@
 
 #include "../platform/event_log.h"
 #include "../platform/report.h"
-#include "../registry/keys.h"
 #include "../registry/registry_ops.h"
+#include "../res/keys.h"
 #include "../res/messages.h"
 #include "flow.h"
 

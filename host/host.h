@@ -128,8 +128,9 @@ const std::vector<std::string> &ReportedEvents();
 // RegisterEventSourceA fails with this error from now on, as with the event
 // log service stopped (0: it succeeds, as for any source name).
 void RefuseEvents(DWORD error);
-// The process's window station is shown (after Reset) or not, as a service's.
-void SetWindowStationVisible(bool visible);
+// The process's window station is shown (after Reset) or not, as a service's;
+// unreadable, GetUserObjectInformationA fails on it.
+void SetWindowStationVisible(bool visible, bool readable = true);
 
 // ---- The Windows Installer session of a custom action ----
 // The handle is a deferred, rollback or commit action's (after Reset), which

@@ -34,6 +34,7 @@ struct Fault {
 
 struct Handle {
     std::shared_ptr<Key> key;
+    REGSAM access;  // samDesired of the open or create that gave it
 };
 
 struct Registry {
@@ -135,13 +136,24 @@ LONG ResolvePath(HKEY handle, const char *path, std::shared_ptr<Key> &key, std::
     return SplitPath(path, names) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
 }
 
-HKEY NewHandle(const std::shared_ptr<Key> &key)
+HKEY NewHandle(const std::shared_ptr<Key> &key, REGSAM access)
 {
     Registry &registry = State();
     HKEY handle = reinterpret_cast<HKEY>(registry.nextHandle);
     registry.nextHandle += 4;
-    registry.handles[handle] = Handle{ key };
+    registry.handles[handle] = Handle{ key, access };
     return handle;
+}
+
+// A handle serves only the rights it was opened with, HKEY_LOCAL_MACHINE itself
+// all: "The key must have been opened with the KEY_QUERY_VALUE access right",
+// KEY_ENUMERATE_SUB_KEYS, KEY_SET_VALUE (learn.microsoft.com/windows/win32/api/
+// winreg/nf-winreg-regqueryvalueexa, -regenumkeyexa, -regsetvalueexa). Creating
+// and deleting a key ask the key's security descriptor, not the handle's rights.
+bool Granted(HKEY handle, REGSAM rights)
+{
+    auto found = State().handles.find(handle);
+    return found == State().handles.end() || (found->second.access & rights) == rights;
 }
 
 bool WantsWrite(REGSAM desired)
@@ -370,7 +382,7 @@ LONG WINAPI RegOpenKeyExA(HKEY parent, LPCSTR subKey, DWORD options, REGSAM desi
         return scope.Done(ERROR_FILE_NOT_FOUND);
     if (key->readOnly && host::WantsWrite(desired))
         return scope.Done(ERROR_ACCESS_DENIED);
-    *result = host::NewHandle(key);
+    *result = host::NewHandle(key, desired);
     return scope.Done(ERROR_SUCCESS);
 }
 
@@ -401,7 +413,7 @@ LONG WINAPI RegCreateKeyExA(HKEY parent, LPCSTR subKey, DWORD reserved, LPSTR cl
     if (walk && walk->readOnly && host::WantsWrite(desired))
         return scope.Done(ERROR_ACCESS_DENIED);
     key = host::CreateAlong(key, names);
-    *result = host::NewHandle(key);
+    *result = host::NewHandle(key, desired);
     if (disposition != nullptr)
         *disposition = creates ? 1 /* REG_CREATED_NEW_KEY */ : 2 /* REG_OPENED_EXISTING_KEY */;
     return scope.Done(ERROR_SUCCESS);
@@ -417,6 +429,8 @@ LONG WINAPI RegEnumKeyExA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameLeng
     std::shared_ptr<host::Key> key;
     if (LONG error = host::Resolve(handle, key))
         return scope.Done(error);
+    if (!host::Granted(handle, KEY_ENUMERATE_SUB_KEYS))
+        return scope.Done(ERROR_ACCESS_DENIED);
     if (index >= key->children.size())
         return scope.Done(ERROR_NO_MORE_ITEMS);
     host::Registry &registry = host::State();
@@ -450,6 +464,8 @@ LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR valueName, LPDWORD reserved, LP
     std::shared_ptr<host::Key> key;
     if (LONG error = host::Resolve(handle, key))
         return scope.Done(error);
+    if (!host::Granted(handle, KEY_QUERY_VALUE))
+        return scope.Done(ERROR_ACCESS_DENIED);
     if (data != nullptr && dataSize == nullptr)
         return scope.Done(ERROR_INVALID_PARAMETER);
     auto found = key->values.find(valueName ? valueName : "");
@@ -482,7 +498,7 @@ LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR valueName, DWORD reserved, DWORD 
         return scope.Done(ERROR_INVALID_HANDLE);
     if (key->deleted)
         return scope.Done(ERROR_KEY_DELETED);
-    if (key->readOnly)
+    if (key->readOnly || !host::Granted(handle, KEY_SET_VALUE))
         return scope.Done(ERROR_ACCESS_DENIED);
     DWORD stored = dataSize;
     // Like NT, a string whose size leaves out its NUL gets it back when the

@@ -77,6 +77,7 @@ struct Ui {
     DWORD lastError = 0;
     std::map<HWND, DLGPROC> procedures;
     bool stationVisible = true;
+    bool stationReadable = true;
 };
 
 Ui &State()
@@ -249,9 +250,10 @@ void ResetUi()
     State() = Ui();
 }
 
-void SetWindowStationVisible(bool visible)
+void SetWindowStationVisible(bool visible, bool readable)
 {
     State().stationVisible = visible;
+    State().stationReadable = readable;
 }
 
 void QueueDialog(DialogScript script)
@@ -532,7 +534,7 @@ HWINSTA WINAPI GetProcessWindowStation()
 
 BOOL WINAPI GetUserObjectInformationA(HANDLE object, int index, void *information, DWORD size, LPDWORD)
 {
-    if (object != STATION || index != UOI_FLAGS || size < sizeof(USEROBJECTFLAGS))
+    if (object != STATION || index != UOI_FLAGS || size < sizeof(USEROBJECTFLAGS) || !host::State().stationReadable)
         return FALSE;
     *static_cast<USEROBJECTFLAGS *>(information) = { TRUE, FALSE, host::State().stationVisible ? 1u : 0u };
     return TRUE;

@@ -3,7 +3,7 @@
 // message file shows as it stands.
 #include "event_log.h"
 
-#include "../registry/keys.h"
+#include "../res/keys.h"
 #include "../res/messages.h"
 #include "report.h"
 

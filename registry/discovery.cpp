@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
+#include "../res/keys.h"
 #include "key_path.h"
-#include "keys.h"
 
 // The spooler keeps far fewer printers; an enumeration that never reports its
 // end stops here.

@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "../platform/report.h"
+#include "../res/keys.h"
 #include "../res/messages.h"
 #include "key_path.h"
-#include "keys.h"
 
 static int StoreRecord(const char *name)
 {

@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "../platform/report.h"
+#include "../res/keys.h"
 #include "../res/messages.h"
 #include "key_path.h"
-#include "keys.h"
 
 // Sized for the longest path: prefix, a key name of 255 characters, suffix.
 enum { MONITOR_PATH_SIZE = sizeof MAKER_PREFIX - 1 + KEY_NAME_MAX + sizeof MONITOR_SETTINGS_SUFFIX };

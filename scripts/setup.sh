@@ -4,7 +4,8 @@
 # Where the kernel runs no 32-bit code, qemu is registered for i386 programs
 # so that Wine's 32-bit side runs all the same. BRISVANE_WINE32_PROBE replaces
 # the command that tells whether 32-bit Wine runs natively (to try that road
-# on a machine that does not need it).
+# on a machine that does not need it). BRISVANE_OS_RELEASE names another
+# os-release file, whose codename a failed install is retried from.
 set -euo pipefail
 
 packages=(
@@ -35,7 +36,7 @@ install_missing() {
     # come from a newer suite than their i386 twins, which multiarch refuses
     # ("held broken packages"). The release's own suite holds both.
     local codename
-    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    codename=$(. "${BRISVANE_OS_RELEASE:-/etc/os-release}" && echo "${VERSION_CODENAME:-}")
     [ -n "$codename" ] || return 1
     echo "setup: the install failed; installing again from $codename alone (-t $codename)"
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq -t "$codename" "${missing[@]}" >/dev/null

@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(, ActionPreset,
                          [](const auto &info) { return std::string(info.param.name); });
 
 // Every road from the action choice to the end of the run.
-enum Seed { PRINTER, NO_PRINTER_INSTALLED, SWITCHED_OFF_STATE, RECORD_WITHOUT_MONITOR_KEY };
+enum Seed { PRINTER, NO_PRINTER_INSTALLED, SWITCHED_OFF_STATE, RECORD_WITHOUT_MONITOR_KEY, STATION_UNREADABLE };
 enum PrinterStep { NOT_SHOWN, CONFIRM, CANCEL };
 
 struct Road {
@@ -154,6 +154,7 @@ TEST_P(Roads, EndWithTheirOutcomeAndExitCodeZero)
     if (r.failFunction != nullptr)
         host::FailCalls(r.failFunction, r.failMatch, ERROR_ACCESS_DENIED);
     host::SetAnsiCodePage(r.codePage);
+    host::SetWindowStationVisible(true, r.seed != STATION_UNREADABLE);
     for (int answer : r.answers)
         host::QueueMessageBoxAnswer(answer);
     host::QueueDialog(Enter);
@@ -192,6 +193,9 @@ INSTANTIATE_TEST_SUITE_P(
               { { SWITCHED_OFF, 0x11 } }, true, true, true },
         Road{ "SwitchOffRestartDeclined", PRINTER, CONFIRM, { IDCANCEL }, nullptr, nullptr,
               { { SWITCHED_OFF, 0x11 } }, false, true, true },
+        // Flags that cannot be read leave the dialogs as they always were.
+        Road{ "SwitchOffWhereTheStationCannotBeRead", STATION_UNREADABLE, CONFIRM, { IDOK }, nullptr, nullptr,
+              { { SWITCHED_OFF, 0x11 } }, true, true, true },
         Road{ "SwitchOffRecordNotStored", PRINTER, CONFIRM, { IDOK }, "RegSetValueExA", "Printer Name",
               { { SWITCHED_OFF, 0x11 } }, true, true, false },
         Road{ "SwitchOffNoSupportedPrinter", NO_PRINTER_INSTALLED, NOT_SHOWN, {}, nullptr, nullptr,

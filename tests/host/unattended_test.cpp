@@ -113,6 +113,8 @@ enum Seed {
     HIDDEN_STATION,             // Office; the window station is not shown, as a service's
     EVENT_LOG_STOPPED,          // Office; no event can be reported
     EVENT_SOURCE_ELSEWHERE,     // Office; the event source names a copy of the program as its message file
+    EVENT_SOURCE_FILLS_BUFFER,  // Office; the 64-bit Framework's message file without a NUL: 70 bytes, the buffer
+    EVENT_SOURCE_WITHOUT_NUL,   // Office; the right message file, stored without its NUL
     STALE_RESTART,              // Office switched off; an installation that failed marked a restart
 };
 
@@ -179,6 +181,11 @@ void Plant(Seed seed)
     host::RefuseEvents(seed == EVENT_LOG_STOPPED ? 1722 : 0);  // RPC_S_SERVER_UNAVAILABLE
     host::SetValue(EVENT_SOURCE, "EventMessageFile", REG_EXPAND_SZ,
                    seed == EVENT_SOURCE_ELSEWHERE ? "%USERPROFILE%\\Downloads\\Brisvane.exe" : EVENT_MESSAGE_FILE);
+    if (seed == EVENT_SOURCE_FILLS_BUFFER || seed == EVENT_SOURCE_WITHOUT_NUL)
+        host::SetValue(EVENT_SOURCE, "EventMessageFile", REG_EXPAND_SZ,
+                       seed == EVENT_SOURCE_WITHOUT_NUL
+                           ? EVENT_MESSAGE_FILE.substr(0, 68)
+                           : "%SystemRoot%\\Microsoft.NET\\Framework64\\v4.0.30319\\EventLogMessages.dll");
     if (seed == STALE_RESTART) {
         SeedSwitchedOff("Office");
         host::SetValue("SOFTWARE\\BrisvaneInstallation", "Restart", REG_SZ, "");
@@ -268,7 +275,8 @@ TEST_P(Unattended, EndsWithItsExitCodeStateAndLogAndNoWindow)
             event += (event.empty() ? "" : "\r\n") + line.substr(0, cut - 20);
     }
     EXPECT_EQ(arguments.empty() ? "" : expected, host::FileText(LOG));
-    EXPECT_EQ(EVENT_MESSAGE_FILE, host::GetValue(EVENT_SOURCE, "EventMessageFile")->data);
+    EXPECT_EQ(o.seed == EVENT_SOURCE_WITHOUT_NUL ? EVENT_MESSAGE_FILE.substr(0, 68) : EVENT_MESSAGE_FILE,
+              host::GetValue(EVENT_SOURCE, "EventMessageFile")->data);
     const int type = o.exitCode == 1603 || o.exitCode == 1639   ? EVENTLOG_ERROR_TYPE
                      : o.exitCode == 1168 || o.exitCode == 1618 ? EVENTLOG_WARNING_TYPE
                                                                 : EVENTLOG_INFORMATION_TYPE;
@@ -401,7 +409,13 @@ INSTANTIATE_TEST_SUITE_P(
         Outcome{ "event log stopped", EVENT_LOG_STOPPED, "/off", 3010, true, "Office", 0,
                  Then(SWITCHED_OFF, u8"Не удалось записать событие в журнал приложений, ошибка 1722") },
         Outcome{ "event source of another message file", EVENT_SOURCE_ELSEWHERE, "/off", 3010, true, "Office", 0,
-                 Then(SWITCHED_OFF, u8"Записано: HKLM\\" + EVENT_SOURCE + "\\EventMessageFile") }),
+                 Then(SWITCHED_OFF, u8"Записано: HKLM\\" + EVENT_SOURCE + "\\EventMessageFile") },
+        // Read into a buffer with a byte to spare for the NUL, never past it.
+        Outcome{ "event source of a message file that fills the buffer", EVENT_SOURCE_FILLS_BUFFER, "/off", 3010, true,
+                 "Office", 0, Then(SWITCHED_OFF, u8"Записано: HKLM\\" + EVENT_SOURCE + "\\EventMessageFile") },
+        // Compared as far as the bytes the query returned, and found right.
+        Outcome{ "event source of the right message file without its NUL", EVENT_SOURCE_WITHOUT_NUL, "/off", 3010, true,
+                 "Office", 0, SWITCHED_OFF }),
     [](const auto &info) {
         std::string name;
         for (const char *c = info.param.name; *c != '\0'; c++)
@@ -550,6 +564,10 @@ TEST_F(HostTest, UsageIsTheOneWindowAndALogThatDoesNotOpenStopsNothing)
     EXPECT_TRUE(host::MessageBoxes().empty());
     host::SetAnsiCodePage(1252);
     EXPECT_EQ(0, WinMain(host::Instance(), nullptr, help, 1));
+    host::Reset();  // window station flags that cannot be read leave the box where it always was
+    host::SetWindowStationVisible(true, false);
+    EXPECT_EQ(0, WinMain(host::Instance(), nullptr, help, 1));
+    EXPECT_EQ(1u, host::MessageBoxes().size());
 }
 
 }  // namespace

@@ -10,6 +10,10 @@ out=$root/build/static
 tidy=${CLANG_TIDY:-clang-tidy-14}
 cd "$root"
 python3 tests/static/links.py  # every relative link in README.md, CHANGELOG.md and docs/*.md leads to a file and heading
+tests/static/setup_fallback.sh  # setup.sh's install and its retry, apt-get stood in for
+
+# Includes point one way (docs/developing.md, Layout): platform/ reads res/ alone, registry/ never app/.
+if git grep -nE '#include "\.\./(app|registry)/' -- platform res || git grep -nE '#include "\.\./app/' -- registry; then exit 1; fi
 
 # clang-format 14 exactly: another version lays some lines out otherwise.
 format=${CLANG_FORMAT:-clang-format-14}
