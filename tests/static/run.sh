@@ -37,13 +37,7 @@ done
 # the 32-bit one shows (its program in the 32-bit Program Files and registry
 # view) must hold also where its Wine case cannot run, and the product code of
 # a version, which deployed computers know it by, never changes.
-for platform in x86:i686 x64:x86_64; do
-    package/build-msi.sh "${platform%:*}" "$out/${platform#*:}" "$out/${platform%:*}.msi" >/dev/null
-    for table in Component Directory Property; do
-        msiinfo export "$out/${platform%:*}.msi" $table | tr -d '\r' | grep -E '^(Brisvane.exe|INSTALLFOLDER|ProductCode)\s'
-    done
-    msiinfo suminfo "$out/${platform%:*}.msi" | grep '^Template'
-done | diff -u - <(tr '|' '\t' <<'ROWS') || { echo "static: the packages' platform rows differ" >&2; exit 1; }
+expected=$(tr '|' '\t' <<'ROWS'
 Brisvane.exe|{8E0F7B8A-2C8F-4E0D-A4B2-3F1C9D6E5A71}|INSTALLFOLDER|0||Brisvane.exe
 INSTALLFOLDER|ProgramFilesFolder|Brisvane
 ProductCode|{C78AF712-D20F-5052-8C7F-1498D63C70C5}
@@ -53,8 +47,15 @@ INSTALLFOLDER|ProgramFiles64Folder|Brisvane
 ProductCode|{81285AAC-5CA4-5C00-847D-6731BC6130DC}
 Template: x64;1049
 ROWS
+)
+for platform in x86:i686 x64:x86_64; do
+    package/build-msi.sh "${platform%:*}" "$out/${platform#*:}" "$out/${platform%:*}.msi" >/dev/null
+    for table in Component Directory Property; do
+        msiinfo export "$out/${platform%:*}.msi" $table | tr -d '\r' | grep -E '^(Brisvane.exe|INSTALLFOLDER|ProductCode)\s'
+    done
+    msiinfo suminfo "$out/${platform%:*}.msi" | grep '^Template'
+done | diff -u <(echo "$expected") - || { echo "static: the packages' platform rows differ" >&2; exit 1; }
 echo "static: the x86 and x64 packages' platform, program folder, components and product codes"
-echo "static: the x86 and x64 packages' platforms, folders, components and codes as each platform needs"
 
 cmake -S . -B "$out/host" -DBRISVANE_HOST=ON -DBRISVANE_SANITIZE=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 # clang reads and writes UTF-8 only, and knows none of the size options of
