@@ -32,7 +32,7 @@ e2e_template() {
     fi
     WINEPREFIX="$dir" timeout 60 "$(wine_loader "$dir")" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
         /t REG_SZ /d "$E2E_RELAY_CALLS" /f >/dev/null 2>&1
-    WINEPREFIX="$dir" timeout 60 "$WINESERVER" -w
+    WINEPREFIX="$dir" timeout 60 "$WINESERVER" -w || WINEPREFIX="$dir" "$WINESERVER" -k
     echo "$stamp" >"$dir/.e2e-ready"
 }
 
